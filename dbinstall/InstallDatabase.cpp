@@ -1,0 +1,5 @@
+#include "launcher/LauncherDlg.h"
+
+void CLauncherDlg::OnInstallDatabase()
+{
+}

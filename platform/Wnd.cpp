@@ -1,0 +1,151 @@
+#include "Wnd.h"
+
+#include "Menu.h"
+
+// The object of a subclassed window is found through a window property: every window
+// carries its own, and no table of all windows is needed.
+static const char s_szObjectProp[] = "VORMEL.CWnd";
+
+CWnd::~CWnd()
+{
+    if (m_pfnSuper != nullptr && m_hWnd != nullptr)
+        UnsubclassWindow();
+}
+
+CWnd* CWnd::GetDlgItem(int nID)
+{
+    HWND hChild = ::GetDlgItem(m_hWnd, nID);
+    if (hChild == nullptr)
+        return nullptr;
+    for (const auto& pChild : m_children)
+    {
+        if (pChild->m_hWnd == hChild)
+            return pChild.get();
+    }
+    m_children.push_back(std::make_unique<CWnd>());
+    m_children.back()->m_hWnd = hChild;
+    return m_children.back().get();
+}
+
+BOOL CWnd::ShowWindow(int nCmdShow)
+{
+    return ::ShowWindow(m_hWnd, nCmdShow);
+}
+
+BOOL CWnd::EnableWindow(BOOL bEnable)
+{
+    return ::EnableWindow(m_hWnd, bEnable);
+}
+
+BOOL CWnd::IsIconic() const
+{
+    return ::IsIconic(m_hWnd);
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const
+{
+    ::GetClientRect(m_hWnd, lpRect);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+CMenu CWnd::GetSystemMenu(BOOL bRevert) const
+{
+    return CMenu(::GetSystemMenu(m_hWnd, bRevert));
+}
+
+void CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
+{
+    ::SendMessageA(m_hWnd, WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
+    if (hWnd == nullptr || m_hWnd != nullptr || ::GetPropA(hWnd, s_szObjectProp) != nullptr)
+        return FALSE;
+    if (!::SetPropA(hWnd, s_szObjectProp, this))
+        return FALSE;
+    m_hWnd = hWnd;
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+    return TRUE;
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND hWnd = m_hWnd;
+    if (hWnd == nullptr || m_pfnSuper == nullptr)
+        return nullptr;
+    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    ::RemovePropA(hWnd, s_szObjectProp);
+    m_pfnSuper = nullptr;
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* pWnd = static_cast<CWnd*>(::GetPropA(hWnd, s_szObjectProp));
+    if (pWnd == nullptr)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+
+    if (message == WM_NCDESTROY)
+    {
+        // The window goes away: hand it back to its own procedure and forget it.
+        WNDPROC pfnSuper = pWnd->m_pfnSuper;
+        pWnd->UnsubclassWindow();
+        LRESULT lResult = ::CallWindowProcA(pfnSuper, hWnd, message, wParam, lParam);
+        pWnd->PostNcDestroy();
+        return lResult;
+    }
+
+    CurrentMessage saved = pWnd->m_currentMsg;
+    pWnd->m_currentMsg = { message, wParam, lParam };
+    LRESULT lResult = pWnd->WindowProc(message, wParam, lParam);
+    pWnd->m_currentMsg = saved;
+    return lResult;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT lResult = 0;
+    if (!OnWndMsg(message, wParam, lParam, &lResult))
+        lResult = DefWindowProc(message, wParam, lParam);
+    return lResult;
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (message == WM_COMMAND)
+    {
+        if (!OnCommand(wParam, lParam))
+            return FALSE;
+        *pResult = 0;
+        return TRUE;
+    }
+    const AFX_MSGMAP_ENTRY* pEntry = FindMessageEntry(message, 0, 0);
+    if (pEntry == nullptr)
+        return FALSE;
+    *pResult = pEntry->pfn(this, wParam, lParam);
+    return TRUE;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM)
+{
+    return OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper != nullptr)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
+}

@@ -1,0 +1,63 @@
+// A window, seen through its handle. The object does not own the window: it is attached
+// while the window lives (a dialog from WM_INITDIALOG, a subclassed window from
+// SubclassWindow until WM_NCDESTROY) and forgets the handle afterwards.
+#pragma once
+
+#include "CmdTarget.h"
+
+#include <memory>
+#include <vector>
+
+class CMenu;
+
+class CWnd : public CCmdTarget
+{
+public:
+    CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+    ~CWnd() override;
+
+    HWND m_hWnd = nullptr;
+
+    // A non-owning view of a control, kept by this window until it is destroyed.
+    CWnd* GetDlgItem(int nID);
+
+    BOOL ShowWindow(int nCmdShow);
+    BOOL EnableWindow(BOOL bEnable = TRUE);
+    BOOL IsIconic() const;
+    void GetClientRect(LPRECT lpRect) const;
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    CMenu GetSystemMenu(BOOL bRevert) const;
+    void SetIcon(HICON hIcon, BOOL bBigIcon);
+
+    // Attaches an existing window created by somebody else, so that its messages and
+    // commands reach this object first.
+    BOOL SubclassWindow(HWND hWnd);
+    HWND UnsubclassWindow();
+
+protected:
+    // The default processing of the message being handled right now.
+    LRESULT Default();
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Routes one message through the message map; FALSE when nothing handled it.
+    virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    virtual void PostNcDestroy() {}
+
+    struct CurrentMessage
+    {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    CurrentMessage m_currentMsg = {};
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    WNDPROC m_pfnSuper = nullptr;
+    std::vector<std::unique_ptr<CWnd>> m_children;
+};

@@ -1,0 +1,19 @@
+// Resource, control and command numbers shared by the resources and the code.
+#pragma once
+
+#define IDD_LAUNCHER_ABOUT          100
+#define IDS_LAUNCHER_ABOUT_MENU     101
+#define IDD_LAUNCHER                102
+#define IDI_LAUNCHER                128
+#define IDB_LAUNCHER_PICTURE        130
+
+#define IDC_INSTALL_PRODUCT         1001
+#define IDC_INSTALL_DATABASE        1002
+#define IDC_EXIT                    1004
+
+// System-menu command of the About item; the low four bits stay free for the system.
+#define ID_SYSCMD_ABOUT             0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC                  (-1)
+#endif
