@@ -94,7 +94,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
 INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG)
+    {
+        // Dialogs open centred over their owner, or on the screen.
+        CenterWindow();
         return OnInitDialog();
+    }
 
     LRESULT lResult = 0;
     if (!OnWndMsg(message, wParam, lParam, &lResult))

@@ -62,6 +62,25 @@ void CWnd::SetIcon(HICON hIcon, BOOL bBigIcon)
     ::SendMessageA(m_hWnd, WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
 }
 
+void CWnd::CenterWindow()
+{
+    RECT rcArea;
+    HWND hOwner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (hOwner != nullptr && ::IsWindowVisible(hOwner) && !::IsIconic(hOwner))
+        ::GetWindowRect(hOwner, &rcArea);
+    else
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0);
+
+    RECT rcWindow;
+    ::GetWindowRect(m_hWnd, &rcWindow);
+    int cx = rcWindow.right - rcWindow.left;
+    int cy = rcWindow.bottom - rcWindow.top;
+    int x = rcArea.left + (rcArea.right - rcArea.left - cx) / 2;
+    int y = rcArea.top + (rcArea.bottom - rcArea.top - cy) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     if (hWnd == nullptr || m_hWnd != nullptr || ::GetPropA(hWnd, s_szObjectProp) != nullptr)

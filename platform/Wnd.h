@@ -30,6 +30,8 @@ public:
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     CMenu GetSystemMenu(BOOL bRevert) const;
     void SetIcon(HICON hIcon, BOOL bBigIcon);
+    // Centres the window over its owner, or over the work area when it has no visible owner.
+    void CenterWindow();
 
     // Attaches an existing window created by somebody else, so that its messages and
     // commands reach this object first.

@@ -27,6 +27,9 @@ wine_prefix_start() {
   fi
   wineserver -w
   wineserver -p
+  # Start Wine's background processes (services, the desktop) now, detached from our
+  # output: started later by a test program, they would hold its output pipe open.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 wine_prefix_stop() {

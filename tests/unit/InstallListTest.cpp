@@ -1,0 +1,78 @@
+#include "launcher/InstallList.h"
+
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result
+{
+    BOOL bOpened;
+    int nMode;
+    std::string strInstaller;
+};
+
+Result ReadList(const std::string& bytes)
+{
+    driver::TempDir dir("list");
+    std::string path = dir.Path() + "InstallList.txt";
+    driver::WriteBytes(path, bytes);
+    int nMode = 0;
+    CString strInstaller;
+    BOOL bOpened = ReadInstallListFile(path.c_str(), CString("D:\\"), nMode, strInstaller);
+    return { bOpened, nMode, static_cast<LPCSTR>(strInstaller) };
+}
+
+}  // namespace
+
+TEST(InstallListTest, ModeLineIsReadAsAtoiDoes)
+{
+    struct Case { std::string firstLine; int mode; } cases[] = {
+        { "1", 1 }, { "   1", 1 }, { "\t1", 1 }, { "01", 1 }, { "+1", 1 },
+        { "1 ", 1 }, { "1x", 1 }, { "1.5", 1 }, { "1\r", 1 },
+        { "2", 2 }, { "0", 0 }, { "10", 10 }, { "12", 12 }, { "-1", -1 },
+        { "database", 0 }, { "", 0 }, { "\xEF\xBB\xBF" "1", 0 }, { "x1", 0 },
+    };
+    for (const Case& c : cases)
+    {
+        Result r = ReadList(c.firstLine + "\nsecond\nsetup.exe\n");
+        EXPECT_TRUE(r.bOpened);
+        EXPECT_EQ(c.mode, r.nMode) << "first line: " << testing::PrintToString(c.firstLine);
+    }
+}
+
+TEST(InstallListTest, ThirdLineNamesTheInstallerBesideTheLauncher)
+{
+    struct Case { std::string bytes; int mode; std::string installer; } cases[] = {
+        { "0\r\nVORMEL\r\n  setup\\install.exe \t\r\n", 0, "D:\\setup\\install.exe" },
+        { "0\nVORMEL\nsetup.exe", 0, "D:\\setup.exe" },               // no line end at the end
+        { "0\nVORMEL\n \t \n", 0, "" },                                // blanks only
+        { "0\nVORMEL\n", 0, "" },                                      // two lines
+        { "0\nVORMEL", 0, "" },
+        { "1", 1, "" },                                                // one line, no line end
+        { "", 0, "" },                                                 // empty file
+        { "0\nVORMEL\nC:\\x.exe\n", 0, "D:\\C:\\x.exe" },              // taken as relative all the same
+        { "0\n\nsetup.exe\nfourth.exe\n", 0, "D:\\setup.exe" },        // an empty line 2 still counts
+        { "0\nVORMEL\n\x95\x5C\\setup.exe\n", 0, "D:\\\x95\x5C\\setup.exe" },
+        { "1\nDB\ninstaller.exe\n", 1, "D:\\installer.exe" },          // read whatever the mode
+        { "0\nVORMEL\x1A\nsetup.exe\n", 0, "" },                       // Ctrl-Z ends the text
+    };
+    for (const Case& c : cases)
+    {
+        Result r = ReadList(c.bytes);
+        EXPECT_TRUE(r.bOpened);
+        EXPECT_EQ(c.mode, r.nMode) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(c.installer, r.strInstaller) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(InstallListTest, MissingListIsReportedAndChangesNothing)
+{
+    driver::TempDir dir("nolist");
+    int nMode = 7;
+    CString strInstaller("unchanged");
+    EXPECT_FALSE(ReadInstallListFile((dir.Path() + "InstallList.txt").c_str(), CString("D:\\"), nMode, strInstaller));
+    EXPECT_EQ(7, nMode);
+    EXPECT_STREQ("unchanged", strInstaller);
+}
