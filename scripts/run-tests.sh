@@ -9,7 +9,7 @@ top=$PWD
 bash scripts/setup-debian.sh
 
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 
 # A fresh prefix for every run, so no registry value or file of an earlier run remains.

@@ -27,22 +27,22 @@ trap 'rm -rf "$TMP"' EXIT
 # 1. Terrain / land-use map, title band, calm button panels, scale bar.
 "$PY" "$HERE/terrain.py" "$TMP/map.ppm"
 
-# 2. Lettering. The dialog shows only about the left 430 pixels, so the
-#    title is centred on a 430-pixel-wide layer (centre x = 215).
+# 2. Lettering. The dialog shows the whole width of the picture, so the
+#    title is centred on the 500-pixel width that the dialog shows.
 #    Note: ImageMagick 6 keeps settings (stroke, kerning...) across the
 #    parenthesised layers, so each layer resets what it must.
 TITLE="VORMEL"
 SUB="TERRAIN  &  LANDUSE   SETUP"
 "$CONVERT" "$TMP/map.ppm" \
-    \( -size 430x92 xc:none -font "$BOLD" -pointsize 60 -kerning 9 \
+    \( -size 500x92 xc:none -font "$BOLD" -pointsize 60 -kerning 9 \
        -gravity north -fill 'rgba(0,0,0,0.80)' -annotate +3+14 "$TITLE" \
        -blur 0x3 \) \
     -gravity northwest -geometry +0+0 -composite \
-    \( -size 430x92 xc:none -font "$BOLD" -pointsize 60 -kerning 9 \
+    \( -size 500x92 xc:none -font "$BOLD" -pointsize 60 -kerning 9 \
        -gravity north -fill '#f4f8ec' -stroke '#f4f8ec' -strokewidth 0.6 \
        -annotate +1+10 "$TITLE" \) \
     -gravity northwest -geometry +0+0 -composite \
-    \( -size 430x92 xc:none +stroke -font "$COND" -pointsize 12 -kerning 2.2 \
+    \( -size 500x92 xc:none +stroke -font "$COND" -pointsize 12 -kerning 2.2 \
        -gravity north -fill 'rgba(0,0,0,0.6)' -annotate +2+74 "$SUB" -blur 0x1 \
        -fill '#c8e3a0' -annotate +1+73 "$SUB" \) \
     -gravity northwest -geometry +0+0 -composite \

@@ -524,8 +524,9 @@ def rrect_sd(x, y, x0, y0, x1, y1, rad):
     return math.hypot(ox, oy) + min(max(qx, qy), 0.0) - rad
 
 
-# Button panels: buttons sit at x 122..308, y 164..201 and y 292..330.
-PANELS = [(110, 153, 320, 212), (110, 281, 320, 341)]
+# Button panels. The buttons sit at x 142..359; their height follows the dialog font:
+# y 151..186 and 270..304 with MS P Gothic, 165..202 and 293..331 with IPA P Gothic.
+PANELS = [(130, 141, 371, 213), (130, 260, 371, 342)]
 TITLE_BAND = 92
 
 
@@ -542,7 +543,7 @@ def decorate(img):
             img[k] = mix(img[k], band, t)
     # thin accent rule under the title area
     for x in range(W):
-        a = clamp(1.0 - abs(x - 215) / 215.0) ** 0.6 * 0.55
+        a = clamp(1.0 - abs(x - 250) / 250.0) ** 0.6 * 0.55
         k = (TITLE_BAND - 4) * W + x
         img[k] = mix(img[k], (196, 220, 150), a)
 

@@ -374,7 +374,7 @@ void Process::Kill()
 namespace {
 struct WindowSearch
 {
-    DWORD pid;
+    DWORD pid;  // 0: any process
     std::vector<HWND> found;
 };
 
@@ -383,11 +383,24 @@ BOOL CALLBACK CollectWindow(HWND h, LPARAM lParam)
     auto* search = reinterpret_cast<WindowSearch*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(h, &pid);
-    if (pid == search->pid && ::IsWindowVisible(h))
+    if ((search->pid == 0 || pid == search->pid) && ::IsWindowVisible(h))
         search->found.push_back(h);
     return TRUE;
 }
 }  // namespace
+
+std::vector<HWND> WindowsTitled(const std::wstring& title)
+{
+    WindowSearch search = { 0, {} };
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
+    std::vector<HWND> titled;
+    for (HWND h : search.found)
+    {
+        if (WindowText(h) == title)
+            titled.push_back(h);
+    }
+    return titled;
+}
 
 std::vector<HWND> Process::TopWindows() const
 {

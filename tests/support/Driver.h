@@ -66,6 +66,9 @@ std::wstring MessageText(HWND hBox);               // the text of a message box
 enum class BoxIcon { None, Information, Exclamation, Question, Error };
 BoxIcon IconOf(HWND hBox);
 
+// Visible top-level windows of any process with this caption.
+std::vector<HWND> WindowsTitled(const std::wstring& title);
+
 // The launcher (or any program) started as a process of its own.
 class Process
 {
