@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstdio>
 
+#include <shlobj.h>
+
 #ifndef VORMEL_BUILD_DIR
 #error "VORMEL_BUILD_DIR must name the build tree"
 #endif
@@ -27,6 +29,14 @@ std::wstring Wide(const std::string& utf8)
     int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring result(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &result[0], n);
+    return result;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], n, nullptr, nullptr);
     return result;
 }
 
@@ -388,6 +398,85 @@ BOOL CALLBACK CollectWindow(HWND h, LPARAM lParam)
     return TRUE;
 }
 }  // namespace
+
+HWND FindChildWithText(HWND hParent, const std::wstring& text)
+{
+    for (HWND h = ::GetWindow(hParent, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT))
+    {
+        if (WindowText(h) == text)
+            return h;
+        if (HWND hDeeper = FindChildWithText(h, text))
+            return hDeeper;
+    }
+    return nullptr;
+}
+
+bool ChooseFolder(HWND hBrowse, const std::string& path)
+{
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hBrowse, &pid);
+    HANDLE hProcess = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (hProcess == nullptr)
+        return false;
+    void* pRemote = ::VirtualAllocEx(hProcess, nullptr, path.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    bool selected = false;
+    wchar_t wideLeaf[MAX_PATH] = L"";
+    if (pRemote != nullptr && ::WriteProcessMemory(hProcess, pRemote, path.c_str(), path.size() + 1, nullptr))
+    {
+        // The browser shows the selected folder's name in a hidden edit control. The name
+        // is cut from the wide form: a double-byte character may end in the byte 0x5C.
+        wchar_t widePath[MAX_PATH] = L"";
+        ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+        std::wstring name = widePath;
+        while (name.size() > 3 && name.back() == L'\\')
+            name.pop_back();
+        size_t slash = name.rfind(L'\\');
+        std::wstring leaf = slash == std::wstring::npos || name.size() <= 3 ? name : name.substr(slash + 1);
+        lstrcpynW(wideLeaf, leaf.c_str(), MAX_PATH);
+        for (int attempt = 0; attempt < 3 && !selected; ++attempt)
+        {
+            DWORD_PTR result = 0;
+            ::SendMessageTimeoutA(hBrowse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(pRemote),
+                                  SMTO_ABORTIFHUNG, 5000, &result);
+            selected = WaitUntil([&] { return WindowText(::GetDlgItem(hBrowse, 0x3745)) == wideLeaf ||
+                                              (name.size() <= 3 && WindowText(::GetDlgItem(hBrowse, 0x3745)).find(name.substr(0, 2)) != std::wstring::npos); },
+                                 2000);
+        }
+    }
+    if (selected)
+        Click(hBrowse, IDOK);
+    else
+        std::printf("the browser shows \"%s\", not \"%s\"\n", Utf8(WindowText(::GetDlgItem(hBrowse, 0x3745))).c_str(),
+                    Utf8(wideLeaf).c_str());
+    // The browser copies the path when the message arrives; the memory may go once it is done.
+    if (pRemote != nullptr)
+    {
+        WaitUntil([&] { return !::IsWindow(hBrowse); }, 5000);
+        ::VirtualFreeEx(hProcess, pRemote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(hProcess);
+    return selected;
+}
+
+TempDrive::TempDrive(const std::string& targetFolder)
+{
+    DWORD drives = ::GetLogicalDrives();
+    for (char letter = 'Q'; letter >= 'G'; --letter)
+    {
+        if (drives & (1u << (letter - 'A')))
+            continue;
+        std::string device = std::string(1, letter) + ":";
+        if (::DefineDosDeviceA(0, device.c_str(), targetFolder.c_str()))
+            m_device = device;
+        return;
+    }
+}
+
+TempDrive::~TempDrive()
+{
+    if (!m_device.empty())
+        ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_device.c_str(), nullptr);
+}
 
 std::vector<HWND> WindowsTitled(const std::wstring& title)
 {

@@ -15,6 +15,7 @@ namespace driver {
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 20);
 
 std::wstring Wide(const std::string& utf8);       // UTF-8 literal → UTF-16
+std::string Utf8(const std::wstring& text);        // for messages in the test log
 std::string WindowsPath(const std::string& unixPath);
 std::string BuildDir();                            // the build tree, as a Windows path
 std::string LauncherExe();                         // <build>\VORMELSetup.exe
@@ -65,6 +66,26 @@ std::wstring MessageText(HWND hBox);               // the text of a message box
 // Which standard icon a message box shows, by its pixels on screen.
 enum class BoxIcon { None, Information, Exclamation, Question, Error };
 BoxIcon IconOf(HWND hBox);
+
+// A child window (at any depth) whose text is the given one; nullptr when none is.
+HWND FindChildWithText(HWND hParent, const std::wstring& text);
+
+// In the shell's folder browser of another process: selects the folder, waits until the
+// browser shows it as selected, and presses OK. False when the selection did not take.
+bool ChooseFolder(HWND hBrowse, const std::string& path);
+
+// A drive letter that stands for a folder while the object lives ("Q:\" and so on).
+class TempDrive
+{
+public:
+    explicit TempDrive(const std::string& targetFolder);
+    ~TempDrive();
+    TempDrive(const TempDrive&) = delete;
+    TempDrive& operator=(const TempDrive&) = delete;
+    std::string Root() const { return m_device.empty() ? std::string() : m_device + "\\"; }
+private:
+    std::string m_device;
+};
 
 // Visible top-level windows of any process with this caption.
 std::vector<HWND> WindowsTitled(const std::wstring& title);
