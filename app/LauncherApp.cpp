@@ -14,9 +14,8 @@ BOOL CLauncherApp::InitInstance()
     AfxEnableControlContainer();
     Enable3dControls();
 
-    char szModulePath[MAX_PATH] = "";
-    ::GetModuleFileNameA(m_hInstance, szModulePath, MAX_PATH);
-    m_strLauncherDir = LauncherDirFromModulePath(szModulePath, m_pszExeName);
+    CString strModulePath = AfxGetModuleFileName(m_hInstance);
+    m_strLauncherDir = LauncherDirFromModulePath(strModulePath, m_pszExeName);
 
     CLauncherDlg dlg;
     m_pMainWnd = &dlg;

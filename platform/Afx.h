@@ -23,6 +23,10 @@ LPCSTR AfxGetAppName();
 // Hosting of ActiveX controls: the launcher hosts none, so there is nothing to set up.
 void AfxEnableControlContainer();
 
+// The full path of a module, however long: a path of MAX_PATH characters or more is not
+// cut short, so nothing is ever derived from a truncated path.
+CString AfxGetModuleFileName(HMODULE hModule);
+
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
 
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);

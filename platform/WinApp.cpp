@@ -24,10 +24,9 @@ void CWinApp::SetModule(HINSTANCE hInstance)
 {
     m_hInstance = hInstance;
 
-    char szPath[MAX_PATH] = "";
-    ::GetModuleFileNameA(hInstance, szPath, MAX_PATH);
-    LPCSTR pszName = szPath;
-    for (LPCSTR p = szPath; *p != '\0'; p = ::CharNextA(p))
+    CString strPath = AfxGetModuleFileName(hInstance);
+    LPCSTR pszName = strPath;
+    for (LPCSTR p = strPath; *p != '\0'; p = ::CharNextA(p))
     {
         if (*p == '\\' || *p == '/' || *p == ':')
             pszName = p + 1;
@@ -69,6 +68,22 @@ int CWinApp::Run()
 int CWinApp::ExitInstance()
 {
     return 0;
+}
+
+CString AfxGetModuleFileName(HMODULE hModule)
+{
+    CString strPath;
+    for (DWORD nSize = MAX_PATH; nSize <= 32768; nSize *= 2)
+    {
+        DWORD nLength = ::GetModuleFileNameA(hModule, strPath.GetBuffer(static_cast<int>(nSize)), nSize);
+        if (nLength < nSize)
+        {
+            strPath.ReleaseBuffer(static_cast<int>(nLength));
+            return strPath;
+        }
+    }
+    strPath.Empty();
+    return strPath;
 }
 
 CWinApp* AfxGetApp()

@@ -104,7 +104,7 @@ struct DatabaseRun
 
     void Start()
     {
-        ASSERT_TRUE(process.Start(dist.exePath, dist.dir.Path()));
+        ASSERT_TRUE(process.Start(dist.exePath, dist.folder));
         hMain = process.WaitMainWindow(kTimeout);
         ASSERT_NE(nullptr, hMain);
         seen.push_back(hMain);
@@ -211,7 +211,7 @@ struct DatabaseRun
 TEST(DatabaseTest, WholeInstallationCopiesRecordsAndReports)
 {
     DatabaseRun run;
-    AddLargeFile(run.dist.dir.Path() + "terrain\\large.bin", 400LL * 1024 * 1024);
+    AddLargeFile(run.dist.folder + "terrain\\large.bin", 400LL * 1024 * 1024);
     SetRegistryPath("C:\\older\\");
     run.Start();
     ASSERT_NE(nullptr, run.hMain);
@@ -235,7 +235,7 @@ TEST(DatabaseTest, WholeInstallationCopiesRecordsAndReports)
     EXPECT_TRUE(run.ButtonsDisabled()) << "still off while the result is up";
     EXPECT_EQ(folder + "\\", ReadRegistryPath());
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
-        EXPECT_TRUE(SameTree(run.dist.dir.Path() + name, folder + "\\" + name)) << name;
+        EXPECT_TRUE(SameTree(run.dist.folder + name, folder + "\\" + name)) << name;
 
     Click(hResult, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return run.ButtonsEnabled(); }, kTimeout));
@@ -321,7 +321,7 @@ TEST(DatabaseTest, DestinationRootsGetExactlyOneBackslash)
         HWND hResult = run.ExpectResultAfterCopy(L"Installation completed.");
         ASSERT_NE(nullptr, hResult);
         EXPECT_EQ(c.recorded, ReadRegistryPath());
-        EXPECT_TRUE(SameTree(run.dist.dir.Path() + "1kmav_dem", c.recorded + "1kmav_dem"));
+        EXPECT_TRUE(SameTree(run.dist.folder + "1kmav_dem", c.recorded + "1kmav_dem"));
         Click(hResult, IDOK);
     }
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
@@ -333,7 +333,7 @@ TEST(DatabaseTest, FailedOrCancelledCopyLeavesTheRegistryAlone)
     {
         SCOPED_TRACE("a data folder missing beside the launcher");
         DatabaseRun run;
-        RemoveTree(run.dist.dir.Path() + "terrain");
+        RemoveTree(run.dist.folder + "terrain");
         SetRegistryPath("C:\\older\\");
         run.Start();
         ASSERT_NE(nullptr, run.hMain);
@@ -347,7 +347,7 @@ TEST(DatabaseTest, FailedOrCancelledCopyLeavesTheRegistryAlone)
     {
         SCOPED_TRACE("Cancel in the progress window");
         DatabaseRun run;
-        AddLargeFile(run.dist.dir.Path() + "landuse\\large.bin", 1024LL * 1024 * 1024);
+        AddLargeFile(run.dist.folder + "landuse\\large.bin", 1024LL * 1024 * 1024);
         SetRegistryPath("C:\\older\\");
         run.Start();
         ASSERT_NE(nullptr, run.hMain);
@@ -385,7 +385,7 @@ TEST(DatabaseTest, UnwritableRegistryKeyIsReportedAndTheFilesStay)
     HWND hResult = run.ExpectResultAfterCopy(L"Installation completed, but the database path could not be registered.");
     ASSERT_NE(nullptr, hResult);
     EXPECT_EQ(BoxIcon::Exclamation, IconOf(hResult));
-    EXPECT_TRUE(SameTree(run.dist.dir.Path() + "landuse", folder + "\\landuse"));
+    EXPECT_TRUE(SameTree(run.dist.folder + "landuse", folder + "\\landuse"));
     Click(hResult, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return run.ButtonsEnabled(); }, kTimeout));
 
@@ -401,7 +401,7 @@ TEST(DatabaseTest, UnwritableRegistryKeyIsReportedAndTheFilesStay)
 TEST(DatabaseTest, ClosingTheLauncherDuringTheCopyLetsTheCommandFinish)
 {
     DatabaseRun run;
-    AddLargeFile(run.dist.dir.Path() + "terrain\\large.bin", 400LL * 1024 * 1024);
+    AddLargeFile(run.dist.folder + "terrain\\large.bin", 400LL * 1024 * 1024);
     SetRegistryPath("C:\\older\\");
     run.Start();
     ASSERT_NE(nullptr, run.hMain);

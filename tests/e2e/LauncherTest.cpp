@@ -39,7 +39,7 @@ struct RunningLauncher
 
     void Start()
     {
-        ASSERT_TRUE(process.Start(dist.exePath, dist.dir.Path()));
+        ASSERT_TRUE(process.Start(dist.exePath, dist.folder));
         hMain = process.WaitMainWindow(kTimeout);
         ASSERT_NE(nullptr, hMain) << "the launcher window did not appear";
     }
@@ -105,11 +105,11 @@ TEST(LauncherTest, MissingInstallListIsReportedBeforeTheWindowShows)
 {
     Distribution dist;
     Process process;
-    ASSERT_TRUE(process.Start(dist.exePath, dist.dir.Path()));
+    ASSERT_TRUE(process.Start(dist.exePath, dist.folder));
 
     HWND hBox = process.WaitPopup(kTimeout, nullptr);
     ASSERT_NE(nullptr, hBox);
-    EXPECT_EQ(Wide("ファイルが開けません。\n[") + Wide(dist.dir.Path() + "InstallList.txt") + L"]", MessageText(hBox));
+    EXPECT_EQ(Wide("ファイルが開けません。\n[") + Wide(dist.folder + "InstallList.txt") + L"]", MessageText(hBox));
     EXPECT_EQ(L"VORMELSetup", WindowText(hBox));
     EXPECT_EQ(BoxIcon::Exclamation, IconOf(hBox));
 
@@ -135,7 +135,7 @@ TEST(LauncherTest, ProductButtonStartsTheInstallerAndStaysOpen)
     HWND hMain = launcher.hMain;
     ASSERT_NE(nullptr, hMain);
     EXPECT_EQ(L"Install VORMEL", WindowText(Item(hMain, IDC_INSTALL_PRODUCT)));
-    std::string log = launcher.dist.dir.Path() + "Installer\\installer-started.log";
+    std::string log = launcher.dist.folder + "Installer\\installer-started.log";
 
     // Each press starts one more installer; nothing stops a second one.
     for (int n = 1; n <= 2; ++n)
@@ -162,7 +162,7 @@ TEST(LauncherTest, InstallerGoneAfterStartUpReportsFailure)
     ASSERT_NE(nullptr, hMain);
     ASSERT_TRUE(IsEnabled(Item(hMain, IDC_INSTALL_PRODUCT)));
 
-    ASSERT_TRUE(::DeleteFileA((launcher.dist.dir.Path() + "Installer\\VORMELInstall.exe").c_str()));
+    ASSERT_TRUE(::DeleteFileA((launcher.dist.folder + "Installer\\VORMELInstall.exe").c_str()));
     Click(hMain, IDC_INSTALL_PRODUCT);
     HWND hBox = launcher.process.WaitPopup(kTimeout, hMain);
     ASSERT_NE(nullptr, hBox);
@@ -192,7 +192,7 @@ TEST(LauncherTest, EscapeAndEnterRightAfterStartDoNothing)
     EXPECT_FALSE(launcher.process.WaitExit(1000));
     EXPECT_TRUE(IsVisible(hMain));
     EXPECT_EQ(1u, launcher.process.TopWindows().size()) << "nothing was opened or started";
-    EXPECT_EQ("", ReadBytes(launcher.dist.dir.Path() + "Installer\\installer-started.log"));
+    EXPECT_EQ("", ReadBytes(launcher.dist.folder + "Installer\\installer-started.log"));
 }
 
 TEST(LauncherTest, ExitAndTheCloseCommandEndTheProgram)
@@ -257,10 +257,52 @@ TEST(LauncherTest, RenamedExecutableStillFindsItsList)
     EXPECT_FALSE(IsVisible(Item(hMain, IDC_INSTALL_PRODUCT)));
 
     // The message-box caption follows the executable's name.
-    ::DeleteFileA((launcher.dist.dir.Path() + "InstallList.txt").c_str());
+    ::DeleteFileA((launcher.dist.folder + "InstallList.txt").c_str());
     Process second;
-    ASSERT_TRUE(second.Start(launcher.dist.exePath, launcher.dist.dir.Path()));
+    ASSERT_TRUE(second.Start(launcher.dist.exePath, launcher.dist.folder));
     HWND hBox = second.WaitPopup(kTimeout, nullptr);
     ASSERT_NE(nullptr, hBox);
     EXPECT_EQ(L"SETUP", WindowText(hBox));
+}
+
+TEST(LauncherTest, LauncherFolderOfAnyNameFindsItsList)
+{
+    // Folders a user's media or download folder may have: a name ending in a double-byte
+    // character whose second byte is 0x5C, and a path at MAX_PATH (an exe whose path is
+    // longer cannot be started at all), where the list's own path is 259 characters too.
+    struct Case { const char* what; size_t exePathLength; const char* leaf; } cases[] = {
+        { "folder ending in 表", 0, "\x92\x6E\x90\x7D\x95\x5C" },
+        { "exe path of 259 characters", 259, nullptr },
+        { "folder ending in 表 at 259 characters", 259, "\x92\x6E\x90\x7D\x95\x5C" },
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        TempDir dir("deep");
+        std::string folder = dir.Path();
+        if (c.leaf != nullptr)
+            folder += std::string(c.leaf) + "\\";
+        while (folder.size() + 15 < c.exePathLength)
+        {
+            size_t room = c.exePathLength - 15 - folder.size();
+            folder += std::string(room > 40 ? 39 : room - 1, 'd') + "\\";
+        }
+        std::string exePath = folder + "VORMELSetup.exe";
+        if (c.exePathLength != 0)
+        {
+            ASSERT_EQ(c.exePathLength, exePath.size());
+        }
+        MakeDirs(folder);
+        ASSERT_TRUE(CopyOneFile(LauncherExe(), exePath));
+        WriteBytes(folder + "InstallList.txt", "1\r\nDB\r\n\r\n");
+
+        Process process;
+        ASSERT_TRUE(process.Start(exePath, dir.Path()));
+        // The list is found: no message, and the database screen it asks for.
+        HWND hFirst = process.WaitPopup(kTimeout, nullptr);
+        ASSERT_NE(nullptr, hFirst);
+        EXPECT_EQ(L"VORMEL setup luncher", WindowText(hFirst)) << Utf8(MessageText(hFirst));
+        EXPECT_TRUE(IsVisible(Item(hFirst, IDC_INSTALL_DATABASE)));
+        EXPECT_FALSE(IsVisible(Item(hFirst, IDC_INSTALL_PRODUCT)));
+    }
 }

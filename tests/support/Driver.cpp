@@ -66,14 +66,31 @@ std::string InstallerStandInExe()
     return BuildDir() + "\\VORMELInstall.exe";
 }
 
+// File work goes through the wide functions with the \\?\ prefix, so that the tests can
+// lay out folders deeper than MAX_PATH, which the ANSI functions refuse.
+static std::wstring LongPath(const std::string& path)
+{
+    wchar_t buffer[32768] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, buffer, 32768);
+    std::wstring wide = buffer;
+    return wide.size() > 2 && wide[1] == L':' ? L"\\\\?\\" + wide : wide;
+}
+
+static std::string Narrow(const wchar_t* text)
+{
+    char buffer[MAX_PATH * 2] = "";
+    ::WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+    return buffer;
+}
+
 bool Exists(const std::string& path)
 {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
     {
         std::fprintf(stderr, "cannot write %s (%lu)\n", path.c_str(), ::GetLastError());
@@ -87,7 +104,7 @@ void WriteBytes(const std::string& path, const std::string& bytes)
 std::string ReadBytes(const std::string& path)
 {
     std::string result;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return result;
@@ -103,54 +120,65 @@ void MakeDirs(const std::string& path)
 {
     for (size_t i = 3; i <= path.size(); ++i)
     {
+        // A byte 0x5C that ends a double-byte character does not separate folders.
+        if (i < path.size() && ::IsDBCSLeadByte(static_cast<BYTE>(path[i])))
+        {
+            ++i;
+            continue;
+        }
         if (i == path.size() || path[i] == '\\')
-            ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            ::CreateDirectoryW(LongPath(path.substr(0, i)).c_str(), nullptr);
     }
 }
 
 void RemoveTree(const std::string& path)
 {
     std::string base = path;
-    if (!base.empty() && base.back() == '\\')
+    if (!base.empty() && base.back() == '\\' && !(base.size() >= 2 && ::IsDBCSLeadByte(static_cast<BYTE>(base[base.size() - 2]))))
         base.pop_back();
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((base + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = ::FindFirstFileW((LongPath(base) + L"\\*").c_str(), &fd);
     if (hFind != INVALID_HANDLE_VALUE)
     {
         do
         {
-            std::string name = fd.cFileName;
+            std::string name = Narrow(fd.cFileName);
             if (name == "." || name == "..")
                 continue;
             std::string child = base + "\\" + name;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
             else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(hFind, &fd));
+                ::DeleteFileW(LongPath(child).c_str());
+        } while (::FindNextFileW(hFind, &fd));
         ::FindClose(hFind);
     }
-    ::RemoveDirectoryA(base.c_str());
+    ::RemoveDirectoryW(LongPath(base).c_str());
+}
+
+bool CopyOneFile(const std::string& from, const std::string& to)
+{
+    return ::CopyFileW(LongPath(from).c_str(), LongPath(to).c_str(), FALSE) != FALSE;
 }
 
 void CopyTree(const std::string& from, const std::string& to)
 {
     MakeDirs(to);
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((from + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = ::FindFirstFileW((LongPath(from) + L"\\*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do
     {
-        std::string name = fd.cFileName;
+        std::string name = Narrow(fd.cFileName);
         if (name == "." || name == "..")
             continue;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             CopyTree(from + "\\" + name, to + "\\" + name);
         else
-            ::CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    } while (::FindNextFileA(hFind, &fd));
+            CopyOneFile(from + "\\" + name, to + "\\" + name);
+    } while (::FindNextFileW(hFind, &fd));
     ::FindClose(hFind);
 }
 
@@ -171,30 +199,30 @@ TempDir::~TempDir()
     RemoveTree(m_path);
 }
 
-Distribution::Distribution(const std::string& exeName)
-    : dir("dist")
+Distribution::Distribution(const std::string& exeName, const std::string& subfolder)
+    : dir("dist"), folder(dir.Path() + (subfolder.empty() ? std::string() : subfolder + "\\"))
 {
-    exePath = dir.Path() + exeName;
-    ::CopyFileA(LauncherExe().c_str(), exePath.c_str(), FALSE);
+    MakeDirs(folder);
+    exePath = folder + exeName;
+    CopyOneFile(LauncherExe(), exePath);
 }
 
 void Distribution::SetInstallList(const std::string& bytes) const
 {
-    WriteBytes(dir.Path() + "InstallList.txt", bytes);
+    WriteBytes(folder + "InstallList.txt", bytes);
 }
 
 void Distribution::AddInstallerStandIn(const std::string& relativePath) const
 {
-    std::string target = dir.Path() + relativePath;
+    std::string target = folder + relativePath;
     MakeDirs(target.substr(0, target.rfind('\\')));
-    ::CopyFileA(InstallerStandInExe().c_str(), target.c_str(), FALSE);
+    CopyOneFile(InstallerStandInExe(), target);
 }
 
 void Distribution::AddDataFolders() const
 {
-    CopyTree(BuildDir() + "\\demo\\database\\landuse", dir.Path() + "landuse");
-    CopyTree(BuildDir() + "\\demo\\database\\terrain", dir.Path() + "terrain");
-    CopyTree(BuildDir() + "\\demo\\database\\1kmav_dem", dir.Path() + "1kmav_dem");
+    for (const char* name : { "landuse", "terrain", "1kmav_dem" })
+        CopyTree(BuildDir() + "\\demo\\database\\" + name, folder + name);
 }
 
 std::wstring WindowText(HWND hWnd)
@@ -348,11 +376,14 @@ Process::~Process()
 
 bool Process::Start(const std::string& exePath, const std::string& workingDir)
 {
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    std::string commandLine = "\"" + exePath + "\"";
-    return ::CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            workingDir.empty() ? nullptr : workingDir.c_str(), &si, &m_pi) != FALSE;
+    wchar_t exe[32768] = L"", dir[32768] = L"";
+    ::MultiByteToWideChar(CP_ACP, 0, exePath.c_str(), -1, exe, 32768);
+    ::MultiByteToWideChar(CP_ACP, 0, workingDir.c_str(), -1, dir, 32768);
+    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\"";
+    return ::CreateProcessW(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            workingDir.empty() ? nullptr : dir, &si, &m_pi) != FALSE;
 }
 
 bool Process::WaitExit(DWORD timeoutMs)

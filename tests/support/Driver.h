@@ -28,6 +28,7 @@ std::string ReadBytes(const std::string& path);
 void MakeDirs(const std::string& path);
 void RemoveTree(const std::string& path);
 void CopyTree(const std::string& from, const std::string& to);
+bool CopyOneFile(const std::string& from, const std::string& to);
 
 // A folder under the Windows temp folder, removed with everything in it at the end.
 class TempDir
@@ -45,8 +46,9 @@ private:
 // A distribution folder: the launcher exe (under a name of choice) and what lies beside it.
 struct Distribution
 {
-    explicit Distribution(const std::string& exeName = "VORMELSetup.exe");
+    explicit Distribution(const std::string& exeName = "VORMELSetup.exe", const std::string& subfolder = "");
     TempDir dir;
+    std::string folder;  // the distribution folder: dir, or the subfolder in it; ends in '\\'
     std::string exePath;
     void SetInstallList(const std::string& bytes) const;
     void AddInstallerStandIn(const std::string& relativePath) const;
