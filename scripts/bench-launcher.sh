@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Measures the launcher against a minimal dialog program built alongside (the floor):
+# start-up time to the visible window, peak working set, and the size of the stripped exe.
+# Several rounds, medians and ratios, printed as a table. With --copy it also runs
+# scripts/bench-copy.sh for the copy engine.
+#   ROUNDS (default 9), BUILD_DIR (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+ROUNDS=${ROUNDS:-9}
+BUILD_DIR=${BUILD_DIR:-build}
+
+bash scripts/setup-debian.sh
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog startup_probe >/dev/null
+
+export WINEPREFIX="$top/$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
+export BUILD_DIR ROUNDS top
+results=$(mktemp)
+export results
+
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -eu
+  . scripts/wine-prefix.sh
+  wine_prefix_start
+  trap wine_prefix_stop EXIT
+  probe="$BUILD_DIR/tests/bench/startup_probe.exe"
+  winpath() { echo "Z:$(realpath "$1")" | sed "s|/|\\\\|g"; }
+  launcher=$(winpath "$BUILD_DIR/demo/program/VORMELSetup.exe")
+  floor=$(winpath "$BUILD_DIR/tests/bench/floor_dialog.exe")
+  # One warm-up each, then the measured rounds, interleaved so that both see the same machine.
+  wine "$probe" "$launcher" "VORMEL setup luncher" 1 >/dev/null
+  wine "$probe" "$floor" "Floor dialog" 1 >/dev/null
+  for i in $(seq 1 "$ROUNDS"); do
+    wine "$probe" "$launcher" "VORMEL setup luncher" 1 | sed "s/^/launcher /" >> "$results"
+    wine "$probe" "$floor" "Floor dialog" 1 | sed "s/^/floor /" >> "$results"
+  done
+'
+
+median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else printf "%.1f\n", (a[NR/2]+a[NR/2+1])/2}'; }
+l_ms=$(awk '$1=="launcher"{print $2}' "$results" | median)
+f_ms=$(awk '$1=="floor"{print $2}' "$results" | median)
+l_kb=$(awk '$1=="launcher"{print $3}' "$results" | median)
+f_kb=$(awk '$1=="floor"{print $3}' "$results" | median)
+rm -f "$results"
+
+stripped=$(mktemp)
+i686-w64-mingw32-strip -o "$stripped" "$BUILD_DIR/VORMELSetup.exe"
+size=$(stat -c %s "$stripped")
+rm -f "$stripped"
+bitmap=$(( $(stat -c %s res/launcher.bmp) - 14 ))   # the resource holds the bitmap without its file header
+rest=$(( size - bitmap ))
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+echo
+echo "Launcher benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(wine --version 2>/dev/null), median of $ROUNDS rounds"
+echo
+echo "| measure | launcher | floor / target | ratio | target |"
+echo "|---|---|---|---|---|"
+echo "| start-up to visible window | ${l_ms} ms | ${f_ms} ms | $(ratio "$l_ms" "$f_ms") | ≤ 1.15 |"
+echo "| peak working set | ${l_kb} KiB | ${f_kb} KiB | $(ratio "$l_kb" "$f_kb") | ≤ 1.2 |"
+echo "| stripped exe | $(( size / 1024 )) KiB | | | |"
+echo "| exe without its bitmap | $(( rest / 1024 )) KiB | 150 KiB | $(ratio "$rest" 153600) | ≤ 1.0 |"
+
+if [ "${1:-}" = "--copy" ] && [ -f scripts/bench-copy.sh ]; then
+  echo
+  bash scripts/bench-copy.sh
+fi
