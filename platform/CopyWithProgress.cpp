@@ -1,0 +1,161 @@
+// The copying engine: checks the request, runs CFileTreeCopier on a worker thread, shows
+// CCopyProgressWnd and runs the calling thread's messages until the worker has ended, then
+// reports the first error.
+#include "platform/CopyWithProgress.h"
+
+#include "platform/CopyPath.h"
+#include "platform/CopyProgressWnd.h"
+#include "platform/FileTreeCopier.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kDefaultTitle[] = "Copying...";
+const FILEOP_FLAGS kRequiredFlags = FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+const FILEOP_FLAGS kAllowedFlags = kRequiredFlags | FOF_SIMPLEPROGRESS;
+
+struct WorkerContext
+{
+    CFileTreeCopier* pCopier;
+    DWORD dwResult;
+};
+
+unsigned __stdcall WorkerMain(void* pParam)
+{
+    WorkerContext* pContext = static_cast<WorkerContext*>(pParam);
+    pContext->dwResult = pContext->pCopier->Run();
+    return 0;
+}
+
+// The system's text for an error, without its trailing line end.
+std::string SystemErrorText(DWORD dwError)
+{
+    LPSTR pszText = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS
+                                   | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                               nullptr, dwError, 0, reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
+    std::string strText;
+    if (n > 0 && pszText != nullptr)
+        strText.assign(pszText, n);
+    if (pszText != nullptr)
+        ::LocalFree(pszText);
+    while (!strText.empty() && (strText.back() == '\r' || strText.back() == '\n' || strText.back() == ' '))
+        strText.pop_back();
+    if (strText.empty())
+    {
+        char szCode[48];
+        wsprintfA(szCode, "Error %lu.", static_cast<unsigned long>(dwError));
+        strText = szCode;
+    }
+    return strText;
+}
+
+bool IsDialogWindow(HWND hWnd)
+{
+    char szClass[16];
+    return ::GetClassNameA(hWnd, szClass, sizeof(szClass)) > 0 && ::lstrcmpA(szClass, "#32770") == 0;
+}
+
+// Runs the thread's messages until hWorker has ended. Keyboard messages of the progress
+// window and of any dialog of the thread go through the dialog manager, as their own loops
+// would do. Returns whether a WM_QUIT arrived, with its exit code.
+bool RunMessagesUntil(HANDLE hWorker, HWND hProgress, WPARAM& wQuitCode)
+{
+    bool bQuit = false;
+    for (;;)
+    {
+        DWORD dwWait = ::MsgWaitForMultipleObjectsEx(1, &hWorker, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_FAILED)
+            break;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (msg.message == WM_QUIT)
+            {
+                // Kept for the caller's loop; the copy is not abandoned.
+                bQuit = true;
+                wQuitCode = msg.wParam;
+                continue;
+            }
+            HWND hRoot = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+            bool bHandled = hRoot != nullptr && (hRoot == hProgress || IsDialogWindow(hRoot))
+                && ::IsDialogMessageA(hRoot, &msg);
+            if (!bHandled)
+            {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            if (::WaitForSingleObject(hWorker, 0) == WAIT_OBJECT_0)
+                break;
+        }
+    }
+    ::WaitForSingleObject(hWorker, INFINITE);
+    return bQuit;
+}
+
+}  // namespace
+
+int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
+{
+    if (lpFileOp == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    lpFileOp->fAnyOperationsAborted = FALSE;
+    if (lpFileOp->wFunc != FO_COPY || (lpFileOp->fFlags & kRequiredFlags) != kRequiredFlags
+        || (lpFileOp->fFlags & ~kAllowedFlags) != 0 || lpFileOp->pFrom == nullptr || lpFileOp->pTo == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    std::vector<std::string> sources = CCopyPath::SplitMultiString(lpFileOp->pFrom);
+    std::vector<std::string> dests = CCopyPath::SplitMultiString(lpFileOp->pTo);
+    if (sources.empty() || sources.size() != dests.size())
+        return ERROR_INVALID_PARAMETER;
+
+    std::vector<CFileTreeCopier::Job> jobs(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+    {
+        jobs[i].strSource = sources[i];
+        jobs[i].strDest = dests[i];
+    }
+    CFileTreeCopier copier(std::move(jobs));
+    LPCSTR pszTitle = lpFileOp->lpszProgressTitle != nullptr ? lpFileOp->lpszProgressTitle : kDefaultTitle;
+
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_PROGRESS_CLASS };
+    ::InitCommonControlsEx(&icc);
+    CCopyProgressWnd progress(copier);
+    progress.Create(pszTitle);   // without a window the copy still runs, errors still show
+
+    WorkerContext context = { &copier, ERROR_GEN_FAILURE };
+    DWORD dwResult;
+    bool bQuit = false;
+    WPARAM wQuitCode = 0;
+    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &WorkerMain, &context, 0, nullptr));
+    if (hWorker != nullptr)
+    {
+        bQuit = RunMessagesUntil(hWorker, progress.GetSafeHwnd(), wQuitCode);
+        ::CloseHandle(hWorker);
+        dwResult = context.dwResult;
+    }
+    else
+    {
+        dwResult = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    progress.Refresh();
+
+    if (dwResult != 0 && dwResult != ERROR_CANCELLED)
+    {
+        std::string strText = copier.GetErrorDescription();
+        if (!strText.empty())
+            strText += "\r\n\r\n";
+        strText += SystemErrorText(dwResult);
+        ::MessageBoxA(progress.GetSafeHwnd(), strText.c_str(), pszTitle, MB_OK | MB_ICONERROR);
+    }
+    progress.Destroy();
+    if (bQuit)
+        ::PostQuitMessage(static_cast<int>(wQuitCode));
+
+    lpFileOp->fAnyOperationsAborted = dwResult == ERROR_CANCELLED ? TRUE : FALSE;
+    return static_cast<int>(dwResult);
+}

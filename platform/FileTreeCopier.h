@@ -1,0 +1,124 @@
+// The file work of the copying engine (CopyWithProgress): checks a list of copy jobs,
+// scans their trees and copies them, on whatever thread calls Run, while another thread
+// reads the progress and may ask it to stop. Each job copies one source (a file, or a
+// folder with everything beneath it, empty folders included) to one destination path:
+// an existing destination folder is merged into, existing files are replaced (read-only
+// ones too), missing folders are made, and the times and attributes of files and the
+// attributes of folders are kept.
+//
+// The folders are made first, in order; then the files are copied by a few threads at
+// once (Run's own and kCopyThreads - 1 more, all ended before Run returns): each new file
+// costs several round trips to the system (under Wine, to its server), and threads that
+// wait for them in turn keep the disk and the processors busy meanwhile.
+#pragma once
+
+#include "platform/Afx.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CFileTreeCopier
+{
+public:
+    struct Job
+    {
+        std::string strSource;
+        std::string strDest;
+    };
+
+    enum Phase
+    {
+        phaseChecking,   // checking the sources and destinations
+        phaseScanning,   // listing the trees and summing their bytes
+        phaseCopying,    // copying (GetTotalBytes and GetCurrentName are valid)
+        phaseDone,       // Run has returned
+    };
+
+    // Threads that copy files at once, Run's own included.
+    static constexpr unsigned kCopyThreads = 4;
+
+    explicit CFileTreeCopier(std::vector<Job> jobs);
+    CFileTreeCopier(const CFileTreeCopier&) = delete;
+    CFileTreeCopier& operator=(const CFileTreeCopier&) = delete;
+
+    // Does the whole work once. Nothing is copied unless every source exists, is given
+    // as a full path, and no destination is its own source or lies inside it, and unless
+    // every path of the trees fits in MAX_PATH. Stops at the first error or at a cancel
+    // request (checked before every file and every chunk), deleting partly written files
+    // and keeping the complete ones. Returns 0, ERROR_CANCELLED (1223) or the first
+    // error; after an error GetErrorDescription says what failed.
+    //   Errors of the checks: the error of GetFileAttributesA for a missing source (2 or
+    //   3); ERROR_BAD_PATHNAME (161) for a path that is not a full path or a destination
+    //   that is its own source or lies inside it; ERROR_FILENAME_EXCED_RANGE (206) for a
+    //   path of MAX_PATH characters or more. Then the system's error of the failed call.
+    DWORD Run();
+
+    // Any thread: asks Run to stop at the next file or chunk.
+    void RequestCancel() { m_bCancel.store(true, std::memory_order_relaxed); }
+    bool IsCancelRequested() const { return m_bCancel.load(std::memory_order_relaxed); }
+
+    // Any thread, while Run works.
+    Phase GetPhase() const { return m_phase.load(std::memory_order_acquire); }
+    unsigned GetItemsFound() const { return m_nItemsFound.load(std::memory_order_relaxed); }
+    ULONGLONG GetTotalBytes() const { return m_ullTotalBytes; }          // from phaseCopying
+    ULONGLONG GetBytesDone() const { return m_ullBytesDone.load(std::memory_order_relaxed); }
+    // The name of the file or folder last begun, as the copied folder's name followed by
+    // the path beneath it ("landuse\sub\file.dat"); "" outside phaseCopying.
+    std::string GetCurrentName() const;
+
+    // After Run: a sentence naming what failed and the paths involved (no system text).
+    const std::string& GetErrorDescription() const { return m_strError; }
+
+private:
+    struct Item
+    {
+        std::string strRel;      // path beneath the job's source; "" for the source itself
+        ULONGLONG ullSize;
+        FILETIME ftCreation;
+        FILETIME ftLastAccess;
+        FILETIME ftLastWrite;
+        DWORD dwAttributes;
+        int nJob;
+    };
+
+    DWORD Check();
+    DWORD Scan();
+    DWORD ScanFolder(int nJob, const std::string& strRel);
+    DWORD AddItem(int nJob, const std::string& strRel, const WIN32_FIND_DATAA& fd);
+    DWORD Copy();
+    DWORD MakeFolders();
+    DWORD CopyFiles();
+    void CopyFilesOnThisThread();
+    static unsigned __stdcall CopyThreadMain(void* pThis);
+    DWORD CopyOneFile(const Item& item, BYTE* pBuffer);
+    DWORD SetFolderAttributes();
+    static DWORD MakeFolder(const std::string& strDest);
+    // Records the first error, with a sentence built from pszFormat and the paths, and
+    // stops the copy threads; returns dwError.
+    DWORD Fail(DWORD dwError, const char* pszFormat, const std::string& strPath1,
+               const std::string& strPath2 = std::string());
+    bool HasFailed() const { return m_bFailed.load(std::memory_order_relaxed); }
+
+    std::string SourceOf(const Item& item) const;
+    std::string DestOf(const Item& item) const;
+
+    std::vector<Job> m_jobs;
+    std::vector<Item> m_items;
+    std::vector<size_t> m_files;                 // indexes of the file items, in order
+    std::atomic<size_t> m_nNextFile{0};          // the next of m_files to take
+    std::atomic<size_t> m_nFilesDone{0};
+
+    std::mutex m_errorLock;
+    DWORD m_dwError = 0;                         // the first error; under m_errorLock
+    std::string m_strError;                      // under m_errorLock until Run returns
+    std::atomic<bool> m_bFailed{false};
+
+    std::atomic<bool> m_bCancel{false};
+    std::atomic<Phase> m_phase{phaseChecking};
+    std::atomic<unsigned> m_nItemsFound{0};
+    std::atomic<ULONGLONG> m_ullBytesDone{0};
+    std::atomic<int> m_nCurrentItem{-1};
+    ULONGLONG m_ullTotalBytes = 0;   // written before phaseCopying is published
+};

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Measures the copying engine (platform/CopyWithProgress) against `cp -r` and against
+# Wine's own SHFileOperationA on ~500 MB of mixed files (many small, some medium, a few
+# large) laid out like the database: three folders copied to three destinations.
+# Prints the median of several rounds of each and the ratios. Not a test.
+#   BUILD_DIR   build folder (default: build-copy)
+#   ROUNDS      timed rounds per contender (default: 5)
+#   BENCH_DIR   where the data goes (default: a new folder under /tmp; removed at the end)
+# The page cache cannot be dropped here: a warm-up copy of each kind runs first, and every
+# timed round starts after `sync`, with the previous copy removed. The engine and the shell
+# are timed around the copy call inside the bench program (bench_copy.exe), so Wine's own
+# process start and exit are not counted; `cp -r` is timed around the command.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+
+bash scripts/setup-debian.sh
+
+BUILD_DIR=${BUILD_DIR:-build-copy}
+ROUNDS=${ROUNDS:-5}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
+cmake --build "$BUILD_DIR" --target bench_copy -j "$(nproc)" >/dev/null
+
+BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/vormel-bench.XXXXXX)}
+mkdir -p "$BENCH_DIR"
+cleanup() { rm -rf "$BENCH_DIR"; }
+trap cleanup EXIT
+
+echo "Creating the data under $BENCH_DIR/dist ..."
+python3 - "$BENCH_DIR/dist" <<'PY'
+import os, random, sys
+root = sys.argv[1]
+rng = random.Random(4711)
+def write(path, size):
+    with open(path, "wb") as f:
+        while size > 0:
+            n = min(size, 1 << 20)
+            f.write(os.urandom(n))
+            size -= n
+total = 0; count = 0
+# landuse: many small files in two levels of folders, a few empty folders.
+for a in range(10):
+    for b in range(5):
+        d = os.path.join(root, "landuse", "area%02d" % a, "tile%02d" % b)
+        os.makedirs(d, exist_ok=True)
+        for i in range(100):
+            size = rng.randint(1024, 32 * 1024)
+            write(os.path.join(d, "parcel%03d.dat" % i), size); total += size; count += 1
+os.makedirs(os.path.join(root, "landuse", "empty", "deeper"), exist_ok=True)
+# terrain: some medium files.
+for a in range(6):
+    d = os.path.join(root, "terrain", "sheet%d" % a)
+    os.makedirs(d, exist_ok=True)
+    for i in range(25):
+        size = rng.randint(512 * 1024, 2560 * 1024)
+        write(os.path.join(d, "mesh%02d.bin" % i), size); total += size; count += 1
+# 1kmav_dem: a few large files.
+d = os.path.join(root, "1kmav_dem")
+os.makedirs(d, exist_ok=True)
+for i in range(4):
+    size = 50 * 1024 * 1024
+    write(os.path.join(d, "dem%d.grd" % i), size); total += size; count += 1
+print("  %d files, %.1f MB" % (count, total / 1e6))
+PY
+
+winpath() { echo "Z:${1//\//\\}"; }
+names=(landuse terrain 1kmav_dem)
+srcs=()
+for n in "${names[@]}"; do srcs+=("$(winpath "$BENCH_DIR/dist/$n")"); done
+dest="$BENCH_DIR/out"
+
+export WINEPREFIX="$top/$BUILD_DIR/wineprefix-bench"
+export LANG=ja_JP.UTF-8
+export BENCH_DIR BUILD_DIR ROUNDS dest
+export SRCS="${srcs[*]}"
+
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  . scripts/wine-prefix.sh
+  wine_prefix_start >/dev/null 2>&1
+  trap wine_prefix_stop EXIT
+  read -r -a srcs <<<"$SRCS"
+  bench="$BUILD_DIR/tests/copy/bench_copy.exe"
+  destw="Z:${dest//\//\\}"
+
+  now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+  fresh() { rm -rf "$dest"; mkdir -p "$dest"; sync; }
+  run_cp() {
+    fresh
+    local t0; t0=$(now_ms)
+    for n in landuse terrain 1kmav_dem; do cp -r "$BENCH_DIR/dist/$n" "$dest/$n"; done
+    echo $(( $(now_ms) - t0 ))
+  }
+  run_wine() {   # $1: "" for the engine, --shell for SHFileOperationA
+    fresh
+    local line
+    line=$(wine "$bench" $1 "$destw" "${srcs[@]}" | tr -d "\r")
+    case "$line" in
+      *" result=0 aborted=0") echo "$line" | awk "{printf \"%d\n\", \$2}" ;;
+      *) echo "bench_copy failed: $line" >&2; exit 1 ;;
+    esac
+  }
+  check() {   # the last copy must equal the source
+    for n in landuse terrain 1kmav_dem; do
+      diff -r "$BENCH_DIR/dist/$n" "$dest/$n" >/dev/null || { echo "copy of $n differs ($1)" >&2; exit 1; }
+    done
+  }
+
+  echo "Warm-up ..."
+  run_cp >/dev/null; run_wine "" >/dev/null; check engine; run_wine --shell >/dev/null; check shell
+
+  cp_t=(); eng_t=(); sh_t=()
+  for r in $(seq "$ROUNDS"); do
+    cp_t+=("$(run_cp)"); eng_t+=("$(run_wine "")"); sh_t+=("$(run_wine --shell)")
+    echo "  round $r: cp -r ${cp_t[-1]} ms, engine ${eng_t[-1]} ms, SHFileOperationA ${sh_t[-1]} ms"
+  done
+  run_wine "" >/dev/null; check engine
+
+  median() { printf "%s\n" "$@" | sort -n | awk "{a[NR]=\$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}"; }
+  mc=$(median "${cp_t[@]}"); me=$(median "${eng_t[@]}"); ms=$(median "${sh_t[@]}")
+  size=$(du -sb "$BENCH_DIR/dist" | cut -f1)
+  files=$(find "$BENCH_DIR/dist" -type f | wc -l)
+  echo
+  awk -v files="$files" -v size="$size" -v rounds="$ROUNDS" -v mc="$mc" -v me="$me" -v ms="$ms" "BEGIN {
+    printf \"Data: %d files, %.0f MB; %d rounds each, median\\n\", files, size / 1e6, rounds
+    printf \"%-28s %10s %10s %9s\\n\", \"contender\", \"median ms\", \"vs cp -r\", \"MB/s\"
+    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"cp -r\", mc, 1, size / 1000 / mc
+    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"CopyWithProgress\", me, me / mc, size / 1000 / me
+    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"SHFileOperationA (Wine)\", ms, ms / mc, size / 1000 / ms
+    printf \"CopyWithProgress / SHFileOperationA: %.2f\\n\", me / ms
+  }"
+'
