@@ -420,3 +420,60 @@ TEST(DatabaseTest, ClosingTheLauncherDuringTheCopyLetsTheCommandFinish)
     Click(hResult, IDOK);
     EXPECT_TRUE(run.process.WaitExit(kTimeout)) << "then it ends, as the user asked";
 }
+
+TEST(DatabaseTest, CopyFaultsEndInOneReportAndALauncherReadyAgain)
+{
+    enum Fault { DestinationCannotBeMade, SourceLocked, DestinationInsideLauncherFolder };
+    for (Fault fault : { DestinationCannotBeMade, SourceLocked, DestinationInsideLauncherFolder })
+    {
+        SCOPED_TRACE(fault);
+        DatabaseRun run;
+        SetRegistryPath("C:\\older\\");
+        std::string folder = run.dest.Path() + "data";
+        HANDLE hLocked = INVALID_HANDLE_VALUE;
+        switch (fault)
+        {
+        case DestinationCannotBeMade:
+            // A file stands where the "terrain" folder has to go.
+            MakeDirs(folder);
+            WriteBytes(folder + "\\terrain", "not a folder");
+            break;
+        case SourceLocked:
+            // Another program holds a data file open and shares it with nobody.
+            hLocked = ::CreateFileA((run.dist.folder + "terrain\\README.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, hLocked);
+            break;
+        case DestinationInsideLauncherFolder:
+            folder = run.dist.folder + "landuse";
+            break;
+        }
+        run.Start();
+        ASSERT_NE(nullptr, run.hMain);
+        run.RunUpToCopy(folder);
+
+        // The engine names the problem, then the launcher gives its one outcome.
+        HWND hReport = run.NextWindow();
+        while (hReport != nullptr && WindowText(hReport) == L"Copying..." && MessageText(hReport).empty())
+            hReport = run.NextWindow();  // the progress window itself
+        ASSERT_NE(nullptr, hReport);
+        EXPECT_EQ(L"Copying...", WindowText(hReport));
+        EXPECT_FALSE(MessageText(hReport).empty());
+        Click(hReport, IDOK);
+        HWND hResult = run.NextWindow();
+        ASSERT_NE(nullptr, hResult);
+        EXPECT_EQ(L"Installation went wrong.", MessageText(hResult));
+        Click(hResult, IDOK);
+
+        EXPECT_TRUE(WaitUntil([&] { return run.ButtonsEnabled() && run.process.TopWindows().size() == 1; }, kTimeout));
+        EXPECT_EQ("C:\\older\\", ReadRegistryPath());
+        // Usable again: the command starts afresh.
+        Click(run.hMain, IDC_INSTALL_DATABASE);
+        HWND hAgain = run.ExpectBox(kSpaceQuestion);
+        ASSERT_NE(nullptr, hAgain);
+        Click(hAgain, IDNO);
+        EXPECT_TRUE(WaitUntil([&] { return run.process.TopWindows().size() == 1; }, kTimeout));
+        if (hLocked != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hLocked);
+    }
+}
