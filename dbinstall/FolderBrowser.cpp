@@ -139,26 +139,18 @@ int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpDa
     if (pBrowser == nullptr)
         return 0;
 
-    // The shell's frames lie below: nothing may unwind into them.
-    try
+    switch (uMsg)
     {
-        switch (uMsg)
-        {
-        case BFFM_INITIALIZED:
-            pBrowser->SubclassWindow(hWnd);
-            pBrowser->OnInitialized();
-            return 0;
-        case BFFM_SELCHANGED:
-            pBrowser->OnSelChanged(reinterpret_cast<LPCITEMIDLIST>(lParam));
-            return 0;
-        case BFFM_VALIDATEFAILEDA:
-            return pBrowser->OnValidateFailed(reinterpret_cast<LPCSTR>(lParam)) ? 1 : 0;
-        default:
-            return 0;
-        }
-    }
-    catch (...)
-    {
+    case BFFM_INITIALIZED:
+        pBrowser->SubclassWindow(hWnd);
+        pBrowser->OnInitialized();
+        return 0;
+    case BFFM_SELCHANGED:
+        pBrowser->OnSelChanged(reinterpret_cast<LPCITEMIDLIST>(lParam));
+        return 0;
+    case BFFM_VALIDATEFAILEDA:
+        return pBrowser->OnValidateFailed(reinterpret_cast<LPCSTR>(lParam)) ? 1 : 0;
+    default:
         return 0;
     }
 }

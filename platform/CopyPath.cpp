@@ -7,53 +7,51 @@ bool IsSeparator(char ch)
     return ch == '\\' || ch == '/';
 }
 
-std::wstring Widen(const std::string& str)
+// The path in UTF-16, where a backslash is always a whole character; false when it does
+// not fit in the buffer.
+bool Widen(const CString& str, WCHAR* pszWide, int nChars, int& nLength)
 {
-    if (str.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()), &wide[0], n);
-    return wide;
+    nLength = 0;
+    if (str.IsEmpty())
+        return true;
+    nLength = ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), pszWide, nChars);
+    return nLength > 0;
 }
 
 }  // namespace
 
-std::vector<std::string> CCopyPath::SplitMultiString(LPCSTR pszList)
+CSimpleArray<CString> CCopyPath::SplitMultiString(LPCSTR pszList)
 {
-    std::vector<std::string> entries;
+    CSimpleArray<CString> entries;
     if (pszList == nullptr)
         return entries;
     // A NUL byte never is the trail byte of a double-byte character, so the entries end
     // at the first NUL byte whatever they hold.
     for (LPCSTR p = pszList; *p != '\0'; )
     {
-        size_t n = ::lstrlenA(p);
-        entries.emplace_back(p, n);
+        int n = ::lstrlenA(p);
+        entries.Add(CString(p, n));
         p += n + 1;
     }
     return entries;
 }
 
-bool CCopyPath::IsFullPath(const std::string& strPath)
+bool CCopyPath::IsFullPath(const CString& strPath)
 {
-    if (strPath.size() >= 3)
-    {
-        char c = strPath[0];
-        bool bLetter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (bLetter && strPath[1] == ':' && IsSeparator(strPath[2]))
-            return true;
-    }
-    return strPath.size() >= 3 && IsSeparator(strPath[0]) && IsSeparator(strPath[1])
-        && !IsSeparator(strPath[2]);
+    if (strPath.GetLength() < 3)
+        return false;
+    char c = strPath.GetAt(0);
+    bool bLetter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (bLetter && strPath.GetAt(1) == ':' && IsSeparator(strPath.GetAt(2)))
+        return true;
+    return IsSeparator(strPath.GetAt(0)) && IsSeparator(strPath.GetAt(1)) && !IsSeparator(strPath.GetAt(2));
 }
 
-DWORD CCopyPath::Canonicalize(const std::string& strPath, std::string& strResult)
+DWORD CCopyPath::Canonicalize(const CString& strPath, CString& strResult)
 {
     char szFull[MAX_PATH];
     LPSTR pszFilePart = nullptr;
-    DWORD n = ::GetFullPathNameA(strPath.c_str(), MAX_PATH, szFull, &pszFilePart);
+    DWORD n = ::GetFullPathNameA(strPath, MAX_PATH, szFull, &pszFilePart);
     if (n == 0)
     {
         DWORD dwError = ::GetLastError();
@@ -61,79 +59,77 @@ DWORD CCopyPath::Canonicalize(const std::string& strPath, std::string& strResult
     }
     if (n >= MAX_PATH)
         return ERROR_FILENAME_EXCED_RANGE;
-    strResult.assign(szFull, n);
+    strResult = CString(szFull, static_cast<int>(n));
     // Drop trailing backslashes, but keep the one of a drive root.
-    while (EndsWithSeparator(strResult) && !(strResult.size() == 3 && strResult[1] == ':'))
-        strResult.erase(strResult.size() - 1);
+    while (EndsWithSeparator(strResult) && !(strResult.GetLength() == 3 && strResult.GetAt(1) == ':'))
+        strResult = strResult.Left(strResult.GetLength() - 1);
     return 0;
 }
 
-size_t CCopyPath::FindLastSeparator(const std::string& strPath)
+int CCopyPath::FindLastSeparator(const CString& strPath)
 {
-    size_t last = std::string::npos;
-    LPCSTR pszStart = strPath.c_str();
+    int nLast = -1;
+    LPCSTR pszStart = strPath;
     for (LPCSTR p = pszStart; *p != '\0'; p = ::CharNextA(p))
     {
         if (IsSeparator(*p))
-            last = static_cast<size_t>(p - pszStart);
+            nLast = static_cast<int>(p - pszStart);
     }
-    return last;
+    return nLast;
 }
 
-bool CCopyPath::EndsWithSeparator(const std::string& strPath)
+bool CCopyPath::EndsWithSeparator(const CString& strPath)
 {
-    size_t pos = FindLastSeparator(strPath);
-    return pos != std::string::npos && pos + 1 == strPath.size();
+    int nPos = FindLastSeparator(strPath);
+    return nPos >= 0 && nPos + 1 == strPath.GetLength();
 }
 
-std::string CCopyPath::Join(const std::string& strBase, const std::string& strName)
+CString CCopyPath::Join(const CString& strBase, const CString& strName)
 {
-    if (strBase.empty())
+    if (strBase.IsEmpty())
         return strName;
     if (EndsWithSeparator(strBase))
         return strBase + strName;
-    std::string strJoined;
-    strJoined.reserve(strBase.size() + 1 + strName.size());
-    strJoined.append(strBase).append(1, '\\').append(strName);
+    CString strJoined(strBase);
+    strJoined += '\\';
+    strJoined += strName;
     return strJoined;
 }
 
-std::string CCopyPath::LastComponent(const std::string& strPath)
+CString CCopyPath::LastComponent(const CString& strPath)
 {
-    size_t pos = FindLastSeparator(strPath);
-    if (pos == std::string::npos)
+    int nPos = FindLastSeparator(strPath);
+    if (nPos < 0)
         return strPath;
-    if (pos + 1 == strPath.size())
-        return std::string();
-    return strPath.substr(pos + 1);
+    return strPath.Mid(nPos + 1);
 }
 
-std::string CCopyPath::ParentOf(const std::string& strPath)
+CString CCopyPath::ParentOf(const CString& strPath)
 {
-    size_t pos = FindLastSeparator(strPath);
-    if (pos == std::string::npos || pos + 1 == strPath.size())
-        return std::string();
+    int nPos = FindLastSeparator(strPath);
+    if (nPos < 0 || nPos + 1 == strPath.GetLength())
+        return CString();
     // "C:\x" -> "C:\" (the root keeps its backslash).
-    if (pos == 2 && strPath[1] == ':')
-        return strPath.substr(0, 3);
+    if (nPos == 2 && strPath.GetAt(1) == ':')
+        return strPath.Left(3);
     // "\\server" has no parent.
-    if (pos <= 1)
-        return std::string();
-    return strPath.substr(0, pos);
+    if (nPos <= 1)
+        return CString();
+    return strPath.Left(nPos);
 }
 
-bool CCopyPath::IsSameOrInside(const std::string& strInner, const std::string& strOuter)
+bool CCopyPath::IsSameOrInside(const CString& strInner, const CString& strOuter)
 {
-    // In UTF-16 a backslash is always a whole character, and the ordinal comparison
-    // without case is the file system's own.
-    std::wstring inner = Widen(strInner);
-    std::wstring outer = Widen(strOuter);
-    while (!outer.empty() && (outer.back() == L'\\' || outer.back() == L'/'))
-        outer.pop_back();
-    if (outer.empty() || inner.size() < outer.size())
+    // Compared in UTF-16, ordinally without case: the file system's own comparison.
+    WCHAR inner[MAX_PATH * 2], outer[MAX_PATH * 2];
+    int nInner = 0, nOuter = 0;
+    if (!Widen(strInner, inner, MAX_PATH * 2, nInner) || !Widen(strOuter, outer, MAX_PATH * 2, nOuter))
         return false;
-    if (::CompareStringOrdinal(inner.c_str(), static_cast<int>(outer.size()), outer.c_str(),
-                               static_cast<int>(outer.size()), TRUE) != CSTR_EQUAL)
+    while (nOuter > 0 && (outer[nOuter - 1] == L'\\' || outer[nOuter - 1] == L'/'))
+        --nOuter;
+    if (nOuter == 0 || nInner < nOuter)
         return false;
-    return inner.size() == outer.size() || inner[outer.size()] == L'\\' || inner[outer.size()] == L'/';
+    if (::CompareStringOrdinal(inner, nOuter, outer, nOuter, TRUE) != CSTR_EQUAL)
+        return false;
+    return nInner == nOuter || inner[nOuter] == L'\\' || inner[nOuter] == L'/';
 }

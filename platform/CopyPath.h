@@ -5,48 +5,47 @@
 #pragma once
 
 #include "platform/Afx.h"
-
-#include <string>
-#include <vector>
+#include "platform/SimpleArray.h"
+#include "platform/String.h"
 
 class CCopyPath
 {
 public:
     // The entries of a shell multi-string (each entry followed by NUL, the list closed
     // by one more NUL). An empty first entry ends the list at once.
-    static std::vector<std::string> SplitMultiString(LPCSTR pszList);
+    static CSimpleArray<CString> SplitMultiString(LPCSTR pszList);
 
     // A drive path ("C:\...") or a UNC path ("\\server\share..."); '/' counts as '\'.
-    static bool IsFullPath(const std::string& strPath);
+    static bool IsFullPath(const CString& strPath);
 
     // The path made absolute and canonical by GetFullPathNameA (no "." or "..", '/' made
     // '\'), without a trailing backslash unless it is a drive root ("C:\").
     // 0 on success, else ERROR_FILENAME_EXCED_RANGE (206) when the result does not fit in
     // MAX_PATH, or the error of GetFullPathNameA.
-    static DWORD Canonicalize(const std::string& strPath, std::string& strResult);
+    static DWORD Canonicalize(const CString& strPath, CString& strResult);
 
     // base + '\' + name, with no second backslash when base already ends in one.
-    static std::string Join(const std::string& strBase, const std::string& strName);
+    static CString Join(const CString& strBase, const CString& strName);
 
     // The last path component ("landuse" for "D:\data\landuse").
-    static std::string LastComponent(const std::string& strPath);
+    static CString LastComponent(const CString& strPath);
 
     // The folder that holds the path ("D:\data" for "D:\data\x", "D:\" for "D:\x"), or
     // "" when the path is a root or has no separator.
-    static std::string ParentOf(const std::string& strPath);
+    static CString ParentOf(const CString& strPath);
 
     // Whether the last character, taken whole, is a backslash (or '/').
-    static bool EndsWithSeparator(const std::string& strPath);
+    static bool EndsWithSeparator(const CString& strPath);
 
     // Whether strInner names strOuter itself or lies beneath it. Both must be canonical
     // (see Canonicalize). Compared ordinally without case, as the file system does.
-    static bool IsSameOrInside(const std::string& strInner, const std::string& strOuter);
+    static bool IsSameOrInside(const CString& strInner, const CString& strOuter);
 
     // A path fits when it has fewer than MAX_PATH characters (bytes), leaving room for
     // the NUL: the limit of the ANSI file functions.
-    static bool Fits(const std::string& strPath) { return strPath.size() < MAX_PATH; }
+    static bool Fits(const CString& strPath) { return strPath.GetLength() < MAX_PATH; }
 
 private:
-    // Byte offset of the last '\' or '/' that is a whole character, or npos.
-    static size_t FindLastSeparator(const std::string& strPath);
+    // Byte offset of the last '\' or '/' that is a whole character, or -1.
+    static int FindLastSeparator(const CString& strPath);
 };

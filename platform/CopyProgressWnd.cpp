@@ -4,7 +4,8 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
+#include <initializer_list>
+
 
 namespace {
 
@@ -120,12 +121,12 @@ void CCopyProgressWnd::CreateControls()
         ::SendMessageA(m_hProgress, PBM_SETRANGE32, 0, kBarRange);
 }
 
-void CCopyProgressWnd::SetText(HWND hCtrl, const std::string& strText, std::string& strShown)
+void CCopyProgressWnd::SetText(HWND hCtrl, const CString& strText, CString& strShown)
 {
     if (hCtrl == nullptr || strText == strShown)
         return;
     strShown = strText;
-    ::SetWindowTextA(hCtrl, strText.c_str());
+    ::SetWindowTextA(hCtrl, strText);
 }
 
 void CCopyProgressWnd::Refresh()
@@ -133,8 +134,8 @@ void CCopyProgressWnd::Refresh()
     if (m_hWnd == nullptr)
         return;
     CFileTreeCopier::Phase phase = m_copier.GetPhase();
-    std::string strAction;
-    std::string strName;
+    CString strAction;
+    CString strName;
     int nPos = 0;
     if (m_copier.IsCancelRequested() && phase != CFileTreeCopier::phaseDone)
     {
@@ -144,10 +145,8 @@ void CCopyProgressWnd::Refresh()
     }
     else if (phase == CFileTreeCopier::phaseChecking || phase == CFileTreeCopier::phaseScanning)
     {
-        char szCount[64];
-        std::snprintf(szCount, sizeof(szCount), "%u files and folders found", m_copier.GetItemsFound());
         strAction = "Preparing to copy...";
-        strName = szCount;
+        strName.Format("%u files and folders found", m_copier.GetItemsFound());
     }
     else if (phase == CFileTreeCopier::phaseCopying)
     {

@@ -7,9 +7,10 @@
 // ask the copier to stop; the window stays until it is destroyed.
 #pragma once
 
+#include "platform/String.h"
+
 #include "platform/Afx.h"
 
-#include <string>
 
 class CFileTreeCopier;
 
@@ -34,7 +35,7 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void OnCancel();
-    void SetText(HWND hCtrl, const std::string& strText, std::string& strShown);
+    void SetText(HWND hCtrl, const CString& strText, CString& strShown);
 
     CFileTreeCopier& m_copier;
     HWND m_hWnd = nullptr;
@@ -45,6 +46,6 @@ private:
     HFONT m_hFont = nullptr;
     int m_nDpi = 96;
     int m_nShownPos = -1;
-    std::string m_strShownAction;
-    std::string m_strShownName;
+    CString m_strShownAction;
+    CString m_strShownName;
 };

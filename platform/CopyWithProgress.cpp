@@ -10,8 +10,6 @@
 #include <commctrl.h>
 #include <process.h>
 
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -33,25 +31,20 @@ unsigned __stdcall WorkerMain(void* pParam)
 }
 
 // The system's text for an error, without its trailing line end.
-std::string SystemErrorText(DWORD dwError)
+CString SystemErrorText(DWORD dwError)
 {
     LPSTR pszText = nullptr;
     DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS
                                    | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                                nullptr, dwError, 0, reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
-    std::string strText;
+    CString strText;
     if (n > 0 && pszText != nullptr)
-        strText.assign(pszText, n);
+        strText = CString(pszText, static_cast<int>(n));
     if (pszText != nullptr)
         ::LocalFree(pszText);
-    while (!strText.empty() && (strText.back() == '\r' || strText.back() == '\n' || strText.back() == ' '))
-        strText.pop_back();
-    if (strText.empty())
-    {
-        char szCode[48];
-        wsprintfA(szCode, "Error %lu.", static_cast<unsigned long>(dwError));
-        strText = szCode;
-    }
+    strText.TrimRight();
+    if (strText.IsEmpty())
+        strText.Format("Error %lu.", static_cast<unsigned long>(dwError));
     return strText;
 }
 
@@ -108,18 +101,14 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     if (lpFileOp->wFunc != FO_COPY || (lpFileOp->fFlags & kRequiredFlags) != kRequiredFlags
         || (lpFileOp->fFlags & ~kAllowedFlags) != 0 || lpFileOp->pFrom == nullptr || lpFileOp->pTo == nullptr)
         return ERROR_INVALID_PARAMETER;
-    std::vector<std::string> sources = CCopyPath::SplitMultiString(lpFileOp->pFrom);
-    std::vector<std::string> dests = CCopyPath::SplitMultiString(lpFileOp->pTo);
-    if (sources.empty() || sources.size() != dests.size())
+    CSimpleArray<CString> sources = CCopyPath::SplitMultiString(lpFileOp->pFrom);
+    CSimpleArray<CString> dests = CCopyPath::SplitMultiString(lpFileOp->pTo);
+    if (sources.IsEmpty() || sources.GetSize() != dests.GetSize())
         return ERROR_INVALID_PARAMETER;
 
-    std::vector<CFileTreeCopier::Job> jobs(sources.size());
-    for (size_t i = 0; i < sources.size(); ++i)
-    {
-        jobs[i].strSource = sources[i];
-        jobs[i].strDest = dests[i];
-    }
-    CFileTreeCopier copier(std::move(jobs));
+    CFileTreeCopier copier;
+    for (int i = 0; i < sources.GetSize(); ++i)
+        copier.AddJob(sources[i], dests[i]);
     LPCSTR pszTitle = lpFileOp->lpszProgressTitle != nullptr ? lpFileOp->lpszProgressTitle : kDefaultTitle;
 
     INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_PROGRESS_CLASS };
@@ -146,11 +135,11 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
 
     if (dwResult != 0 && dwResult != ERROR_CANCELLED)
     {
-        std::string strText = copier.GetErrorDescription();
-        if (!strText.empty())
+        CString strText = copier.GetErrorDescription();
+        if (!strText.IsEmpty())
             strText += "\r\n\r\n";
         strText += SystemErrorText(dwResult);
-        ::MessageBoxA(progress.GetSafeHwnd(), strText.c_str(), pszTitle, MB_OK | MB_ICONERROR);
+        ::MessageBoxA(progress.GetSafeHwnd(), strText, pszTitle, MB_OK | MB_ICONERROR);
     }
     progress.Destroy();
     if (bQuit)

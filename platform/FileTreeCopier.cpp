@@ -4,9 +4,8 @@
 
 #include <process.h>
 
-#include <cstdio>
-#include <cstring>
-#include <utility>
+#include <initializer_list>
+
 
 namespace {
 
@@ -42,9 +41,22 @@ DWORD LastError(DWORD dwFallback = ERROR_GEN_FAILURE)
 
 }  // namespace
 
-CFileTreeCopier::CFileTreeCopier(std::vector<Job> jobs)
-    : m_jobs(std::move(jobs))
+CFileTreeCopier::CFileTreeCopier()
 {
+    ::InitializeCriticalSection(&m_errorLock);
+}
+
+CFileTreeCopier::~CFileTreeCopier()
+{
+    ::DeleteCriticalSection(&m_errorLock);
+}
+
+void CFileTreeCopier::AddJob(const CString& strSource, const CString& strDest)
+{
+    Job job;
+    job.strSource = strSource;
+    job.strDest = strDest;
+    m_jobs.Add(job);
 }
 
 DWORD CFileTreeCopier::Run()
@@ -59,46 +71,44 @@ DWORD CFileTreeCopier::Run()
     return dwResult;
 }
 
-std::string CFileTreeCopier::GetCurrentName() const
+CString CFileTreeCopier::GetCurrentName() const
 {
     if (GetPhase() != phaseCopying)
-        return std::string();
+        return CString();
     int nItem = m_nCurrentItem.load(std::memory_order_relaxed);
-    if (nItem < 0 || static_cast<size_t>(nItem) >= m_items.size())
-        return std::string();
-    const Item& item = m_items[static_cast<size_t>(nItem)];
-    std::string strName = CCopyPath::LastComponent(m_jobs[static_cast<size_t>(item.nJob)].strSource);
-    if (item.strRel.empty())
+    if (nItem < 0 || nItem >= m_items.GetSize())
+        return CString();
+    const Item& item = m_items[nItem];
+    CString strName = CCopyPath::LastComponent(m_jobs[item.nJob].strSource);
+    if (item.strRel.IsEmpty())
         return strName;
-    return strName.empty() ? item.strRel : strName + "\\" + item.strRel;
+    return strName.IsEmpty() ? item.strRel : strName + "\\" + item.strRel;
 }
 
-std::string CFileTreeCopier::SourceOf(const Item& item) const
+CString CFileTreeCopier::SourceOf(const Item& item) const
 {
-    const std::string& strRoot = m_jobs[static_cast<size_t>(item.nJob)].strSource;
-    return item.strRel.empty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
+    const CString& strRoot = m_jobs[item.nJob].strSource;
+    return item.strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
 }
 
-std::string CFileTreeCopier::DestOf(const Item& item) const
+CString CFileTreeCopier::DestOf(const Item& item) const
 {
-    const std::string& strRoot = m_jobs[static_cast<size_t>(item.nJob)].strDest;
-    return item.strRel.empty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
+    const CString& strRoot = m_jobs[item.nJob].strDest;
+    return item.strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
 }
 
-DWORD CFileTreeCopier::Fail(DWORD dwError, const char* pszFormat, const std::string& strPath1,
-                            const std::string& strPath2)
+DWORD CFileTreeCopier::Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
+                            const CString& strPath2)
 {
-    std::string strText(std::strlen(pszFormat) + strPath1.size() + strPath2.size() + 1, '\0');
-    int n = std::snprintf(&strText[0], strText.size(), pszFormat, strPath1.c_str(), strPath2.c_str());
-    strText.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    CString strText;
+    strText.Format(pszFormat, static_cast<LPCSTR>(strPath1), static_cast<LPCSTR>(strPath2));
+    ::EnterCriticalSection(&m_errorLock);
+    if (m_dwError == 0)
     {
-        std::lock_guard<std::mutex> lock(m_errorLock);
-        if (m_dwError == 0)
-        {
-            m_dwError = dwError;
-            m_strError = strText;
-        }
+        m_dwError = dwError;
+        m_strError = strText;
     }
+    ::LeaveCriticalSection(&m_errorLock);
     m_bFailed.store(true, std::memory_order_relaxed);
     return dwError;
 }
@@ -110,11 +120,11 @@ DWORD CFileTreeCopier::Check()
 {
     for (Job& job : m_jobs)
     {
-        for (std::string* pPath : { &job.strSource, &job.strDest })
+        for (CString* pPath : { &job.strSource, &job.strDest })
         {
             if (!CCopyPath::IsFullPath(*pPath))
                 return Fail(ERROR_BAD_PATHNAME, "\"%s\" is not a full path.", *pPath);
-            std::string strCanonical;
+            CString strCanonical;
             DWORD dwError = CCopyPath::Canonicalize(*pPath, strCanonical);
             if (dwError != 0)
                 return Fail(dwError, "Cannot use the path \"%s\".", *pPath);
@@ -123,7 +133,7 @@ DWORD CFileTreeCopier::Check()
     }
     for (const Job& job : m_jobs)
     {
-        if (::GetFileAttributesA(job.strSource.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (::GetFileAttributesA(job.strSource) == INVALID_FILE_ATTRIBUTES)
             return Fail(LastError(ERROR_FILE_NOT_FOUND), "Cannot find the source \"%s\".", job.strSource);
     }
     for (const Job& job : m_jobs)
@@ -143,11 +153,11 @@ DWORD CFileTreeCopier::Check()
 DWORD CFileTreeCopier::Scan()
 {
     m_phase.store(phaseScanning, std::memory_order_release);
-    for (size_t nJob = 0; nJob < m_jobs.size(); ++nJob)
+    for (int nJob = 0; nJob < m_jobs.GetSize(); ++nJob)
     {
         const Job& job = m_jobs[nJob];
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!::GetFileAttributesExA(job.strSource.c_str(), GetFileExInfoStandard, &data))
+        if (!::GetFileAttributesExA(job.strSource, GetFileExInfoStandard, &data))
             return Fail(LastError(ERROR_FILE_NOT_FOUND), "Cannot find the source \"%s\".", job.strSource);
         WIN32_FIND_DATAA fd = {};
         fd.dwFileAttributes = data.dwFileAttributes;
@@ -156,27 +166,27 @@ DWORD CFileTreeCopier::Scan()
         fd.ftLastWriteTime = data.ftLastWriteTime;
         fd.nFileSizeHigh = data.nFileSizeHigh;
         fd.nFileSizeLow = data.nFileSizeLow;
-        DWORD dwError = AddItem(static_cast<int>(nJob), std::string(), fd);
+        DWORD dwError = AddItem(nJob, CString(), fd);
         if (dwError == 0 && IsFolder(data.dwFileAttributes))
-            dwError = ScanFolder(static_cast<int>(nJob), std::string());
+            dwError = ScanFolder(nJob, CString());
         if (dwError != 0)
             return dwError;
     }
     return 0;
 }
 
-DWORD CFileTreeCopier::ScanFolder(int nJob, const std::string& strRel)
+DWORD CFileTreeCopier::ScanFolder(int nJob, const CString& strRel)
 {
     if (IsCancelRequested())
         return ERROR_CANCELLED;
-    const std::string& strRoot = m_jobs[static_cast<size_t>(nJob)].strSource;
-    std::string strFolder = strRel.empty() ? strRoot : CCopyPath::Join(strRoot, strRel);
-    std::string strPattern = CCopyPath::Join(strFolder, "*");
+    const CString& strRoot = m_jobs[nJob].strSource;
+    CString strFolder = strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, strRel);
+    CString strPattern = CCopyPath::Join(strFolder, "*");
     if (!CCopyPath::Fits(strPattern))
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot read the folder \"%s\".", strFolder);
 
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileExA(strPattern.c_str(), FindExInfoBasic, &fd,
+    HANDLE hFind = ::FindFirstFileExA(strPattern, FindExInfoBasic, &fd,
                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (hFind == INVALID_HANDLE_VALUE)
     {
@@ -185,29 +195,29 @@ DWORD CFileTreeCopier::ScanFolder(int nJob, const std::string& strRel)
             return 0;   // an empty drive root has not even "." and ".."
         return Fail(dwError, "Cannot read the folder \"%s\".", strFolder);
     }
-    std::vector<std::string> subFolders;
+    CSimpleArray<CString> subFolders;
     DWORD dwError = 0;
     do
     {
         if (IsDotEntry(fd.cFileName))
             continue;
-        std::string strChild = strRel.empty() ? std::string(fd.cFileName) : strRel + "\\" + fd.cFileName;
+        CString strChild = strRel.IsEmpty() ? CString(fd.cFileName) : strRel + "\\" + fd.cFileName;
         dwError = AddItem(nJob, strChild, fd);
         if (dwError != 0)
             break;
         if (IsFolder(fd.dwFileAttributes))
-            subFolders.push_back(std::move(strChild));
+            subFolders.Add(strChild);
     } while (::FindNextFileA(hFind, &fd));
     if (dwError == 0 && ::GetLastError() != ERROR_NO_MORE_FILES)
         dwError = Fail(LastError(), "Cannot read the folder \"%s\".", strFolder);
     ::FindClose(hFind);
 
-    for (size_t i = 0; dwError == 0 && i < subFolders.size(); ++i)
+    for (int i = 0; dwError == 0 && i < subFolders.GetSize(); ++i)
         dwError = ScanFolder(nJob, subFolders[i]);
     return dwError;
 }
 
-DWORD CFileTreeCopier::AddItem(int nJob, const std::string& strRel, const WIN32_FIND_DATAA& fd)
+DWORD CFileTreeCopier::AddItem(int nJob, const CString& strRel, const WIN32_FIND_DATAA& fd)
 {
     Item item;
     item.strRel = strRel;
@@ -219,16 +229,16 @@ DWORD CFileTreeCopier::AddItem(int nJob, const std::string& strRel, const WIN32_
     item.dwAttributes = fd.dwFileAttributes;
     item.nJob = nJob;
 
-    std::string strSource = SourceOf(item);
-    std::string strDest = DestOf(item);
+    CString strSource = SourceOf(item);
+    CString strDest = DestOf(item);
     if (!CCopyPath::Fits(strSource))
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot copy \"%s\".", strSource);
     if (!CCopyPath::Fits(strDest))
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot copy \"%s\" to \"%s\".", strSource, strDest);
 
     m_ullTotalBytes += item.ullSize;
-    m_items.push_back(std::move(item));
-    m_nItemsFound.store(static_cast<unsigned>(m_items.size()), std::memory_order_relaxed);
+    m_items.Add(item);
+    m_nItemsFound.store(static_cast<unsigned>(m_items.GetSize()), std::memory_order_relaxed);
     return 0;
 }
 
@@ -249,29 +259,29 @@ DWORD CFileTreeCopier::Copy()
 
 DWORD CFileTreeCopier::MakeFolders()
 {
-    for (size_t nItem = 0; nItem < m_items.size(); ++nItem)
+    for (int nItem = 0; nItem < m_items.GetSize(); ++nItem)
     {
         if (IsCancelRequested())
             return ERROR_CANCELLED;
         const Item& item = m_items[nItem];
         if (!IsFolder(item.dwAttributes))
         {
-            m_files.push_back(nItem);
+            m_files.Add(nItem);
             // A file given as a source: the folder that is to hold its copy.
-            if (item.strRel.empty())
+            if (item.strRel.IsEmpty())
             {
-                std::string strParent = CCopyPath::ParentOf(DestOf(item));
-                DWORD dwError = strParent.empty() ? 0 : MakeFolder(strParent);
+                CString strParent = CCopyPath::ParentOf(DestOf(item));
+                DWORD dwError = strParent.IsEmpty() ? 0 : MakeFolder(strParent);
                 if (dwError != 0)
                     return Fail(dwError, "Cannot create the folder \"%s\".", strParent);
             }
             continue;
         }
-        m_nCurrentItem.store(static_cast<int>(nItem), std::memory_order_relaxed);
-        std::string strDest = DestOf(item);
+        m_nCurrentItem.store(nItem, std::memory_order_relaxed);
+        CString strDest = DestOf(item);
         // A folder beneath a job's root normally is new: one call. The root, and a folder
         // that exists already, take the longer way.
-        if (item.strRel.empty() || !::CreateDirectoryA(strDest.c_str(), nullptr))
+        if (item.strRel.IsEmpty() || !::CreateDirectoryA(strDest, nullptr))
         {
             DWORD dwError = MakeFolder(strDest);
             if (dwError != 0)
@@ -281,23 +291,23 @@ DWORD CFileTreeCopier::MakeFolders()
     return 0;
 }
 
-DWORD CFileTreeCopier::MakeFolder(const std::string& strDest)
+DWORD CFileTreeCopier::MakeFolder(const CString& strDest)
 {
     // The folder may exist already (then it is merged into), or its parents may be
     // missing (then they are made). ERROR_ALREADY_EXISTS: a file is in the way.
     DWORD dwError = 0;
     for (int nAttempt = 0; nAttempt < 2; ++nAttempt)
     {
-        if (::CreateDirectoryA(strDest.c_str(), nullptr))
+        if (::CreateDirectoryA(strDest, nullptr))
             return 0;
         dwError = LastError();
-        DWORD dwAttributes = ::GetFileAttributesA(strDest.c_str());
+        DWORD dwAttributes = ::GetFileAttributesA(strDest);
         if (dwAttributes != INVALID_FILE_ATTRIBUTES)
             return IsFolder(dwAttributes) ? 0 : ERROR_ALREADY_EXISTS;
         if (nAttempt > 0 || (dwError != ERROR_PATH_NOT_FOUND && dwError != ERROR_FILE_NOT_FOUND))
             break;
-        std::string strParent = CCopyPath::ParentOf(strDest);
-        if (strParent.empty())
+        CString strParent = CCopyPath::ParentOf(strDest);
+        if (strParent.IsEmpty())
             break;
         DWORD dwParentError = MakeFolder(strParent);
         if (dwParentError != 0)
@@ -314,7 +324,7 @@ DWORD CFileTreeCopier::CopyFiles()
 {
     HANDLE hThreads[kCopyThreads - 1];
     DWORD nThreads = 0;
-    size_t nWanted = m_files.size() < kCopyThreads ? m_files.size() : kCopyThreads;
+    DWORD nWanted = static_cast<DWORD>(m_files.GetSize()) < kCopyThreads ? static_cast<DWORD>(m_files.GetSize()) : kCopyThreads;
     while (nThreads + 1 < nWanted)
     {
         // Fewer threads when the system has none to spare: the copy only gets slower.
@@ -329,10 +339,12 @@ DWORD CFileTreeCopier::CopyFiles()
     for (DWORD i = 0; i < nThreads; ++i)
         ::CloseHandle(hThreads[i]);
 
-    std::lock_guard<std::mutex> lock(m_errorLock);
-    if (m_dwError != 0)
-        return m_dwError;
-    if (m_nFilesDone.load() < m_files.size())
+    ::EnterCriticalSection(&m_errorLock);
+    DWORD dwError = m_dwError;
+    ::LeaveCriticalSection(&m_errorLock);
+    if (dwError != 0)
+        return dwError;
+    if (m_nFilesDone.load() < m_files.GetSize())
         return ERROR_CANCELLED;
     return 0;
 }
@@ -349,20 +361,20 @@ void CFileTreeCopier::CopyFilesOnThisThread()
     if (pBuffer == nullptr)
     {
         // Another thread may do without: only when none can is it an error.
-        if (m_nNextFile.load() == 0 && m_nFilesDone.load() == 0 && !m_files.empty())
+        if (m_nNextFile.load() == 0 && m_nFilesDone.load() == 0 && !m_files.IsEmpty())
         {
-            const Item& item = m_items[m_files.front()];
+            const Item& item = m_items[m_files[0]];
             Fail(LastError(ERROR_NOT_ENOUGH_MEMORY), "Cannot copy \"%s\" to \"%s\".", SourceOf(item), DestOf(item));
         }
         return;
     }
     while (!IsCancelRequested() && !HasFailed())
     {
-        size_t nFile = m_nNextFile.fetch_add(1);
-        if (nFile >= m_files.size())
+        int nFile = m_nNextFile.fetch_add(1);
+        if (nFile >= m_files.GetSize())
             break;
-        size_t nItem = m_files[nFile];
-        m_nCurrentItem.store(static_cast<int>(nItem), std::memory_order_relaxed);
+        int nItem = m_files[nFile];
+        m_nCurrentItem.store(nItem, std::memory_order_relaxed);
         if (CopyOneFile(m_items[nItem], pBuffer) != 0)
             break;
         m_nFilesDone.fetch_add(1);
@@ -373,13 +385,13 @@ void CFileTreeCopier::CopyFilesOnThisThread()
 DWORD CFileTreeCopier::SetFolderAttributes()
 {
     // Last, when nothing more is written into the folders.
-    for (size_t nItem = m_items.size(); nItem-- > 0; )
+    for (int nItem = m_items.GetSize(); nItem-- > 0; )
     {
         const Item& item = m_items[nItem];
         if (IsFolder(item.dwAttributes) && (item.dwAttributes & kBlockingAttributes) != 0)
         {
-            std::string strDest = DestOf(item);
-            if (!::SetFileAttributesA(strDest.c_str(), item.dwAttributes & kCopiedAttributes))
+            CString strDest = DestOf(item);
+            if (!::SetFileAttributesA(strDest, item.dwAttributes & kCopiedAttributes))
                 return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
         }
     }
@@ -389,16 +401,16 @@ DWORD CFileTreeCopier::SetFolderAttributes()
 DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
 {
     static const char kFormat[] = "Cannot copy \"%s\" to \"%s\".";
-    const std::string strSource = SourceOf(item);
-    const std::string strDest = DestOf(item);
+    const CString strSource = SourceOf(item);
+    const CString strDest = DestOf(item);
 
-    HANDLE hSource = ::CreateFileA(strSource.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    HANDLE hSource = ::CreateFileA(strSource, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (hSource == INVALID_HANDLE_VALUE)
         return Fail(LastError(), kFormat, strSource, strDest);
 
     const DWORD dwCreateFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-    HANDLE hDest = ::CreateFileA(strDest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  dwCreateFlags, nullptr);
     // A replaced file may keep attributes of its own (Wine keeps them all; Windows keeps
     // some): it always gets the source's. A new file needs that only for a few.
@@ -407,12 +419,12 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
     {
         // A read-only, hidden or system file is replaced all the same.
         bReplaced = true;
-        DWORD dwExisting = ::GetFileAttributesA(strDest.c_str());
+        DWORD dwExisting = ::GetFileAttributesA(strDest);
         if (dwExisting != INVALID_FILE_ATTRIBUTES && !IsFolder(dwExisting)
             && (dwExisting & kBlockingAttributes) != 0
-            && ::SetFileAttributesA(strDest.c_str(), FILE_ATTRIBUTE_NORMAL))
+            && ::SetFileAttributesA(strDest, FILE_ATTRIBUTE_NORMAL))
         {
-            hDest = ::CreateFileA(strDest.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+            hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   dwCreateFlags, nullptr);
         }
         else
@@ -496,13 +508,13 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
         // A new file has the archive attribute: only other attributes need a call.
         DWORD dwAttributes = item.dwAttributes & kCopiedAttributes;
         if ((bReplaced || dwAttributes != FILE_ATTRIBUTE_ARCHIVE)
-            && !::SetFileAttributesA(strDest.c_str(), dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL))
+            && !::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL))
             return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
         return 0;
     }
 
     // A partly written file goes; what was complete stays.
-    ::DeleteFileA(strDest.c_str());
+    ::DeleteFileA(strDest);
     if (bStopped)
         return ERROR_CANCELLED;
     return Fail(dwError, kFormat, strSource, strDest);

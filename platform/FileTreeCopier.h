@@ -13,19 +13,18 @@
 #pragma once
 
 #include "platform/Afx.h"
+#include "platform/SimpleArray.h"
+#include "platform/String.h"
 
 #include <atomic>
-#include <mutex>
-#include <string>
-#include <vector>
 
 class CFileTreeCopier
 {
 public:
     struct Job
     {
-        std::string strSource;
-        std::string strDest;
+        CString strSource;
+        CString strDest;
     };
 
     enum Phase
@@ -39,9 +38,13 @@ public:
     // Threads that copy files at once, Run's own included.
     static constexpr unsigned kCopyThreads = 4;
 
-    explicit CFileTreeCopier(std::vector<Job> jobs);
+    CFileTreeCopier();
+    ~CFileTreeCopier();
     CFileTreeCopier(const CFileTreeCopier&) = delete;
     CFileTreeCopier& operator=(const CFileTreeCopier&) = delete;
+
+    // Before Run: one more source to copy to its destination path.
+    void AddJob(const CString& strSource, const CString& strDest);
 
     // Does the whole work once. Nothing is copied unless every source exists, is given
     // as a full path, and no destination is its own source or lies inside it, and unless
@@ -66,15 +69,15 @@ public:
     ULONGLONG GetBytesDone() const { return m_ullBytesDone.load(std::memory_order_relaxed); }
     // The name of the file or folder last begun, as the copied folder's name followed by
     // the path beneath it ("landuse\sub\file.dat"); "" outside phaseCopying.
-    std::string GetCurrentName() const;
+    CString GetCurrentName() const;
 
     // After Run: a sentence naming what failed and the paths involved (no system text).
-    const std::string& GetErrorDescription() const { return m_strError; }
+    const CString& GetErrorDescription() const { return m_strError; }
 
 private:
     struct Item
     {
-        std::string strRel;      // path beneath the job's source; "" for the source itself
+        CString strRel;          // path beneath the job's source; "" for the source itself
         ULONGLONG ullSize;
         FILETIME ftCreation;
         FILETIME ftLastAccess;
@@ -85,8 +88,8 @@ private:
 
     DWORD Check();
     DWORD Scan();
-    DWORD ScanFolder(int nJob, const std::string& strRel);
-    DWORD AddItem(int nJob, const std::string& strRel, const WIN32_FIND_DATAA& fd);
+    DWORD ScanFolder(int nJob, const CString& strRel);
+    DWORD AddItem(int nJob, const CString& strRel, const WIN32_FIND_DATAA& fd);
     DWORD Copy();
     DWORD MakeFolders();
     DWORD CopyFiles();
@@ -94,25 +97,25 @@ private:
     static unsigned __stdcall CopyThreadMain(void* pThis);
     DWORD CopyOneFile(const Item& item, BYTE* pBuffer);
     DWORD SetFolderAttributes();
-    static DWORD MakeFolder(const std::string& strDest);
+    static DWORD MakeFolder(const CString& strDest);
     // Records the first error, with a sentence built from pszFormat and the paths, and
     // stops the copy threads; returns dwError.
-    DWORD Fail(DWORD dwError, const char* pszFormat, const std::string& strPath1,
-               const std::string& strPath2 = std::string());
+    DWORD Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
+               const CString& strPath2 = CString());
     bool HasFailed() const { return m_bFailed.load(std::memory_order_relaxed); }
 
-    std::string SourceOf(const Item& item) const;
-    std::string DestOf(const Item& item) const;
+    CString SourceOf(const Item& item) const;
+    CString DestOf(const Item& item) const;
 
-    std::vector<Job> m_jobs;
-    std::vector<Item> m_items;
-    std::vector<size_t> m_files;                 // indexes of the file items, in order
-    std::atomic<size_t> m_nNextFile{0};          // the next of m_files to take
-    std::atomic<size_t> m_nFilesDone{0};
+    CSimpleArray<Job> m_jobs;
+    CSimpleArray<Item> m_items;
+    CSimpleArray<int> m_files;                   // indexes of the file items, in order
+    std::atomic<int> m_nNextFile{0};             // the next of m_files to take
+    std::atomic<int> m_nFilesDone{0};
 
-    std::mutex m_errorLock;
+    CRITICAL_SECTION m_errorLock;
     DWORD m_dwError = 0;                         // the first error; under m_errorLock
-    std::string m_strError;                      // under m_errorLock until Run returns
+    CString m_strError;                      // under m_errorLock until Run returns
     std::atomic<bool> m_bFailed{false};
 
     std::atomic<bool> m_bCancel{false};

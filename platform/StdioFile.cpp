@@ -1,7 +1,5 @@
 #include "StdioFile.h"
 
-#include <string>
-
 BOOL CStdioFile::Open(LPCSTR lpszFileName, UINT nOpenFlags, void*)
 {
     Close();
@@ -62,14 +60,15 @@ BOOL CStdioFile::ReadString(CString& rString)
 {
     if (m_hFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    std::string line;
     int ch = NextByte();
     if (ch < 0)
         return FALSE;
+    CString strLine;
     for (; ch >= 0 && ch != '\n'; ch = NextByte())
-        line += static_cast<char>(ch);
-    if (ch == '\n' && !line.empty() && line.back() == '\r')
-        line.pop_back();
-    rString = CString(line.data(), static_cast<int>(line.size()));
+        strLine += static_cast<char>(ch);
+    int nLength = strLine.GetLength();
+    if (ch == '\n' && nLength > 0 && strLine.GetAt(nLength - 1) == '\r')
+        strLine = strLine.Left(nLength - 1);
+    rString = static_cast<CString&&>(strLine);
     return TRUE;
 }

@@ -2,30 +2,127 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+CString::CString(LPCSTR psz)
+{
+    if (psz != nullptr)
+        Append(psz, static_cast<int>(std::strlen(psz)));
+}
+
+CString::CString(LPCSTR pch, int nLength)
+{
+    Append(pch, nLength);
+}
+
+CString::CString(const CString& str)
+{
+    Append(str.m_pch, str.m_nLength);
+}
+
+CString::CString(CString&& str) noexcept
+    : m_pch(str.m_pch), m_nLength(str.m_nLength), m_nCapacity(str.m_nCapacity)
+{
+    str.m_pch = nullptr;
+    str.m_nLength = str.m_nCapacity = 0;
+}
+
+CString::~CString()
+{
+    std::free(m_pch);
+}
+
+CString& CString::operator=(const CString& str)
+{
+    if (this != &str)
+    {
+        SetLength(0);
+        Append(str.m_pch, str.m_nLength);
+    }
+    return *this;
+}
+
+CString& CString::operator=(CString&& str) noexcept
+{
+    if (this != &str)
+    {
+        std::free(m_pch);
+        m_pch = str.m_pch;
+        m_nLength = str.m_nLength;
+        m_nCapacity = str.m_nCapacity;
+        str.m_pch = nullptr;
+        str.m_nLength = str.m_nCapacity = 0;
+    }
+    return *this;
+}
 
 CString& CString::operator=(LPCSTR psz)
 {
-    m_str.assign(psz != nullptr ? psz : "");
-    return *this;
+    CString str(psz);
+    return *this = static_cast<CString&&>(str);
+}
+
+void CString::Empty()
+{
+    SetLength(0);
+}
+
+void CString::Reserve(int nCapacity)
+{
+    if (nCapacity <= m_nCapacity)
+        return;
+    // Doubling keeps a line read byte by byte linear in its length.
+    int nNew = m_nCapacity < 16 ? 16 : m_nCapacity;
+    while (nNew < nCapacity)
+        nNew *= 2;
+    char* pch = static_cast<char*>(std::realloc(m_pch, static_cast<size_t>(nNew) + 1));
+    if (pch == nullptr)
+        ::FatalAppExitA(0, "Out of memory.");
+    m_pch = pch;
+    m_nCapacity = nNew;
+}
+
+void CString::SetLength(int nLength)
+{
+    if (m_pch == nullptr && nLength == 0)
+        return;
+    Reserve(nLength);
+    m_nLength = nLength;
+    m_pch[nLength] = '\0';
+}
+
+void CString::Append(LPCSTR pch, int nLength)
+{
+    if (nLength <= 0)
+        return;
+    // The text may come from this very string, whose buffer may move.
+    bool bOwn = m_pch != nullptr && pch >= m_pch && pch <= m_pch + m_nCapacity;
+    ptrdiff_t nOffset = bOwn ? pch - m_pch : 0;
+    int nOld = m_nLength;
+    Reserve(nOld + nLength);
+    if (bOwn)
+        pch = m_pch + nOffset;
+    std::memmove(m_pch + nOld, pch, static_cast<size_t>(nLength));
+    SetLength(nOld + nLength);
 }
 
 CString& CString::operator+=(const CString& str)
 {
-    m_str += str.m_str;
+    Append(str.m_pch, str.m_nLength);
     return *this;
 }
 
 CString& CString::operator+=(LPCSTR psz)
 {
     if (psz != nullptr)
-        m_str += psz;
+        Append(psz, static_cast<int>(std::strlen(psz)));
     return *this;
 }
 
 CString& CString::operator+=(char ch)
 {
-    m_str += ch;
+    Append(&ch, 1);
     return *this;
 }
 
@@ -50,31 +147,42 @@ CString operator+(LPCSTR a, const CString& b)
     return result;
 }
 
+bool operator==(const CString& a, const CString& b)
+{
+    return a.m_nLength == b.m_nLength &&
+           (a.m_nLength == 0 || std::memcmp(a.m_pch, b.m_pch, static_cast<size_t>(a.m_nLength)) == 0);
+}
+
 CString CString::Left(int nCount) const
 {
-    if (nCount < 0)
-        nCount = 0;
-    if (nCount > GetLength())
-        nCount = GetLength();
-    return CString(m_str.data(), nCount);
+    return Mid(0, nCount);
 }
 
 CString CString::Right(int nCount) const
 {
     if (nCount < 0)
         nCount = 0;
-    if (nCount > GetLength())
-        nCount = GetLength();
-    return CString(m_str.data() + GetLength() - nCount, nCount);
+    if (nCount > m_nLength)
+        nCount = m_nLength;
+    return Mid(m_nLength - nCount, nCount);
 }
 
 CString CString::Mid(int nFirst) const
 {
+    return Mid(nFirst, m_nLength);
+}
+
+CString CString::Mid(int nFirst, int nCount) const
+{
     if (nFirst < 0)
         nFirst = 0;
-    if (nFirst > GetLength())
-        nFirst = GetLength();
-    return CString(m_str.data() + nFirst, GetLength() - nFirst);
+    if (nFirst > m_nLength)
+        nFirst = m_nLength;
+    if (nCount < 0)
+        nCount = 0;
+    if (nCount > m_nLength - nFirst)
+        nCount = m_nLength - nFirst;
+    return CString(m_pch + nFirst, nCount);
 }
 
 static bool IsSpace(char ch)
@@ -84,19 +192,23 @@ static bool IsSpace(char ch)
 
 CString& CString::TrimLeft()
 {
-    size_t n = 0;
-    while (n < m_str.size() && IsSpace(m_str[n]))
+    int n = 0;
+    while (n < m_nLength && IsSpace(m_pch[n]))
         ++n;
-    m_str.erase(0, n);
+    if (n > 0)
+    {
+        std::memmove(m_pch, m_pch + n, static_cast<size_t>(m_nLength - n));
+        SetLength(m_nLength - n);
+    }
     return *this;
 }
 
 CString& CString::TrimRight()
 {
-    size_t n = m_str.size();
-    while (n > 0 && IsSpace(m_str[n - 1]))
+    int n = m_nLength;
+    while (n > 0 && IsSpace(m_pch[n - 1]))
         --n;
-    m_str.resize(n);
+    SetLength(n);
     return *this;
 }
 
@@ -104,17 +216,17 @@ void CString::Format(LPCSTR pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
-    va_list argsCopy;
-    va_copy(argsCopy, args);
-    int nLength = vsnprintf(nullptr, 0, pszFormat, argsCopy);
-    va_end(argsCopy);
+    int nLength = _vscprintf(pszFormat, args);
+    va_end(args);
     if (nLength < 0)
         nLength = 0;
-    std::string result(static_cast<size_t>(nLength) + 1, '\0');
-    vsnprintf(&result[0], result.size(), pszFormat, args);
+    CString result;
+    result.SetLength(nLength);
+    va_start(args, pszFormat);
+    _vsnprintf(result.m_pch, static_cast<size_t>(nLength) + 1, pszFormat, args);
     va_end(args);
-    result.resize(static_cast<size_t>(nLength));
-    m_str.swap(result);
+    result.m_pch[nLength] = '\0';
+    *this = static_cast<CString&&>(result);
 }
 
 BOOL CString::LoadString(UINT nID)
@@ -134,18 +246,18 @@ BOOL CString::LoadString(UINT nID)
     if (nChars == 0)
         return FALSE;
     int nBytes = ::WideCharToMultiByte(CP_ACP, 0, p + 1, nChars, nullptr, 0, nullptr, nullptr);
-    m_str.assign(static_cast<size_t>(nBytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, p + 1, nChars, &m_str[0], nBytes, nullptr, nullptr);
+    SetLength(nBytes);
+    ::WideCharToMultiByte(CP_ACP, 0, p + 1, nChars, m_pch, nBytes, nullptr, nullptr);
     return TRUE;
 }
 
 CString CString::LastChar() const
 {
     int nStart = -1;
-    for (int i = 0; i < GetLength(); ++i)
+    for (int i = 0; i < m_nLength; ++i)
     {
         nStart = i;
-        if (::IsDBCSLeadByte(static_cast<BYTE>(m_str[static_cast<size_t>(i)])) && i + 1 < GetLength())
+        if (::IsDBCSLeadByte(static_cast<BYTE>(m_pch[i])) && i + 1 < m_nLength)
             ++i;
     }
     return nStart < 0 ? CString() : Mid(nStart);
@@ -153,14 +265,27 @@ CString CString::LastChar() const
 
 LPSTR CString::GetBuffer(int nMinLength)
 {
-    if (nMinLength > GetLength())
-        m_str.resize(static_cast<size_t>(nMinLength));
-    return &m_str[0];
+    if (nMinLength > m_nLength)
+    {
+        int nOld = m_nLength;
+        SetLength(nMinLength);
+        std::memset(m_pch + nOld, 0, static_cast<size_t>(nMinLength - nOld));
+    }
+    else if (m_pch == nullptr)
+    {
+        Reserve(0 + 1);
+        m_pch[0] = '\0';
+    }
+    return m_pch;
 }
 
 void CString::ReleaseBuffer(int nNewLength)
 {
+    if (m_pch == nullptr)
+        return;
     if (nNewLength < 0)
-        nNewLength = static_cast<int>(strnlen(m_str.c_str(), m_str.size()));
-    m_str.resize(static_cast<size_t>(nNewLength));
+        nNewLength = static_cast<int>(strnlen(m_pch, static_cast<size_t>(m_nLength)));
+    if (nNewLength > m_nLength)
+        nNewLength = m_nLength;
+    SetLength(nNewLength);
 }

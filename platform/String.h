@@ -1,37 +1,46 @@
 // ANSI string counted in bytes; double-byte characters of the system code page are kept
-// as their two bytes. Only what the program uses is here.
+// as their two bytes. The text may hold NUL bytes (the copy lists do); it is always
+// followed by one more NUL, so it can be handed to Windows as it is.
 #pragma once
 
 #include "Afx.h"
-#include <string>
 
 class CString
 {
 public:
     CString() = default;
-    CString(LPCSTR psz) : m_str(psz != nullptr ? psz : "") {}
-    CString(LPCSTR pch, int nLength) : m_str(pch, static_cast<size_t>(nLength)) {}
+    CString(LPCSTR psz);
+    CString(LPCSTR pch, int nLength);
+    CString(const CString& str);
+    CString(CString&& str) noexcept;
+    ~CString();
 
-    int GetLength() const { return static_cast<int>(m_str.size()); }
-    BOOL IsEmpty() const { return m_str.empty(); }
-    void Empty() { m_str.clear(); }
-    char GetAt(int nIndex) const { return m_str[static_cast<size_t>(nIndex)]; }
-    operator LPCSTR() const { return m_str.c_str(); }
-
+    CString& operator=(const CString& str);
+    CString& operator=(CString&& str) noexcept;
     CString& operator=(LPCSTR psz);
+
+    int GetLength() const { return m_nLength; }
+    BOOL IsEmpty() const { return m_nLength == 0; }
+    void Empty();
+    char GetAt(int nIndex) const { return m_pch[nIndex]; }
+    operator LPCSTR() const { return m_pch != nullptr ? m_pch : ""; }
+
     CString& operator+=(const CString& str);
     CString& operator+=(LPCSTR psz);
     CString& operator+=(char ch);
+    void Append(LPCSTR pch, int nLength);
     friend CString operator+(const CString& a, const CString& b);
     friend CString operator+(const CString& a, LPCSTR b);
     friend CString operator+(LPCSTR a, const CString& b);
-    friend bool operator==(const CString& a, LPCSTR b) { return a.m_str == (b != nullptr ? b : ""); }
+    friend bool operator==(const CString& a, const CString& b);
+    friend bool operator==(const CString& a, LPCSTR b) { return a == CString(b); }
     friend bool operator!=(const CString& a, LPCSTR b) { return !(a == b); }
 
     // Byte counts clamp to the string, as the framework's do.
     CString Left(int nCount) const;
     CString Right(int nCount) const;
     CString Mid(int nFirst) const;
+    CString Mid(int nFirst, int nCount) const;
 
     // White space in the sense of isspace: space, tab, LF, VT, FF, CR.
     CString& TrimLeft();
@@ -50,5 +59,10 @@ public:
     void ReleaseBuffer(int nNewLength = -1);
 
 private:
-    std::string m_str;
+    void Reserve(int nCapacity);
+    void SetLength(int nLength);
+
+    char* m_pch = nullptr;
+    int m_nLength = 0;
+    int m_nCapacity = 0;  // bytes usable for text, the closing NUL not counted
 };

@@ -10,6 +10,8 @@ CWnd::~CWnd()
 {
     if (m_pfnSuper != nullptr && m_hWnd != nullptr)
         UnsubclassWindow();
+    for (CWnd* pChild : m_children)
+        delete pChild;
 }
 
 CWnd* CWnd::GetDlgItem(int nID)
@@ -17,14 +19,14 @@ CWnd* CWnd::GetDlgItem(int nID)
     HWND hChild = ::GetDlgItem(m_hWnd, nID);
     if (hChild == nullptr)
         return nullptr;
-    for (const auto& pChild : m_children)
+    for (CWnd* pChild : m_children)
     {
         if (pChild->m_hWnd == hChild)
-            return pChild.get();
+            return pChild;
     }
-    m_children.push_back(std::make_unique<CWnd>());
-    m_children.back()->m_hWnd = hChild;
-    return m_children.back().get();
+    CWnd* pChild = m_children.Add(new CWnd);
+    pChild->m_hWnd = hChild;
+    return pChild;
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow)

@@ -4,9 +4,7 @@
 #pragma once
 
 #include "CmdTarget.h"
-
-#include <memory>
-#include <vector>
+#include "SimpleArray.h"
 
 class CMenu;
 
@@ -61,5 +59,5 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     WNDPROC m_pfnSuper = nullptr;
-    std::vector<std::unique_ptr<CWnd>> m_children;
+    CSimpleArray<CWnd*> m_children;
 };

@@ -30,7 +30,8 @@ int main(int argc, char** argv)
     for (; nArg < argc; ++nArg)
     {
         strFrom.append(argv[nArg]).append(1, '\0');
-        strTo.append(CCopyPath::Join(strDestRoot, CCopyPath::LastComponent(argv[nArg]))).append(1, '\0');
+        CString strDest = CCopyPath::Join(strDestRoot.c_str(), CCopyPath::LastComponent(argv[nArg]));
+        strTo.append(static_cast<LPCSTR>(strDest)).append(1, '\0');
     }
 
     SHFILEOPSTRUCTA op = {};

@@ -70,3 +70,24 @@ TEST(StringTest, LastCharIsTakenWhole)
     for (const Case& c : cases)
         EXPECT_STREQ(c.last, CString(c.text).LastChar()) << c.text;
 }
+
+TEST(StringTest, AppendsItselfAndKeepsNulBytes)
+{
+    CString s("ab");
+    for (int i = 0; i < 6; ++i)
+        s += s;  // the buffer moves while the text it appends lies in it
+    EXPECT_EQ(128, s.GetLength());
+    EXPECT_EQ('a', s.GetAt(126));
+    EXPECT_EQ('b', s.GetAt(127));
+
+    CString list;
+    list += "x";
+    list += '\0';
+    list += "y";
+    list += '\0';
+    CString copy = list;
+    EXPECT_EQ(4, copy.GetLength());
+    EXPECT_TRUE(copy == list);
+    EXPECT_EQ('y', copy.GetAt(2));
+    EXPECT_EQ('\0', static_cast<LPCSTR>(copy)[4]) << "always one more NUL after the text";
+}
