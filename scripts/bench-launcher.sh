@@ -12,7 +12,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 
 bash scripts/setup-debian.sh
 cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog startup_probe >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog dressed_floor_dialog startup_probe >/dev/null
 
 export WINEPREFIX="$top/$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
 export BUILD_DIR ROUNDS top
@@ -28,12 +28,15 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   winpath() { echo "Z:$(realpath "$1")" | sed "s|/|\\\\|g"; }
   launcher=$(winpath "$BUILD_DIR/demo/program/VORMELSetup.exe")
   floor=$(winpath "$BUILD_DIR/tests/bench/floor_dialog.exe")
+  dressed=$(winpath "$BUILD_DIR/tests/bench/dressed_floor_dialog.exe")
   # One warm-up each, then the measured rounds, interleaved so that both see the same machine.
   wine "$probe" "$launcher" "VORMEL setup luncher" 1 >/dev/null
   wine "$probe" "$floor" "Floor dialog" 1 >/dev/null
+  wine "$probe" "$dressed" "Floor dialog" 1 >/dev/null
   for i in $(seq 1 "$ROUNDS"); do
     wine "$probe" "$launcher" "VORMEL setup luncher" 1 | sed "s/^/launcher /" >> "$results"
     wine "$probe" "$floor" "Floor dialog" 1 | sed "s/^/floor /" >> "$results"
+    wine "$probe" "$dressed" "Floor dialog" 1 | sed "s/^/dressed /" >> "$results"
   done
 '
 
@@ -42,6 +45,8 @@ l_ms=$(awk '$1=="launcher"{print $2}' "$results" | median)
 f_ms=$(awk '$1=="floor"{print $2}' "$results" | median)
 l_kb=$(awk '$1=="launcher"{print $3}' "$results" | median)
 f_kb=$(awk '$1=="floor"{print $3}' "$results" | median)
+d_ms=$(awk '$1=="dressed"{print $2}' "$results" | median)
+d_kb=$(awk '$1=="dressed"{print $3}' "$results" | median)
 rm -f "$results"
 
 stripped=$(mktemp)
@@ -55,12 +60,14 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
 echo "Launcher benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(wine --version 2>/dev/null), median of $ROUNDS rounds"
 echo
-echo "| measure | launcher | floor / target | ratio | target |"
-echo "|---|---|---|---|---|"
-echo "| start-up to visible window | ${l_ms} ms | ${f_ms} ms | $(ratio "$l_ms" "$f_ms") | ≤ 1.15 |"
-echo "| peak working set | ${l_kb} KiB | ${f_kb} KiB | $(ratio "$l_kb" "$f_kb") | ≤ 1.2 |"
-echo "| stripped exe | $(( size / 1024 )) KiB | | | |"
-echo "| exe without its bitmap | $(( rest / 1024 )) KiB | 150 KiB | $(ratio "$rest" 153600) | ≤ 1.0 |"
+echo "| measure | launcher | floor / limit | ratio | target | dressed floor | ratio to it |"
+echo "|---|---|---|---|---|---|---|"
+echo "| start-up to visible window | ${l_ms} ms | ${f_ms} ms | $(ratio "$l_ms" "$f_ms") | ≤ 1.15 | ${d_ms} ms | $(ratio "$l_ms" "$d_ms") |"
+echo "| peak working set | ${l_kb} KiB | ${f_kb} KiB | $(ratio "$l_kb" "$f_kb") | ≤ 1.2 | ${d_kb} KiB | $(ratio "$l_kb" "$d_kb") |"
+echo "| stripped exe | $(( size / 1024 )) KiB | | | | | |"
+echo "| exe without its bitmap | $(( rest / 1024 )) KiB | 150 KiB | $(ratio "$rest" 153600) | ≤ 1.0 | | |"
+echo
+echo "The dressed floor is the floor with the launcher's manifest (Common Controls 6) and picture."
 
 if [ "${1:-}" = "--copy" ] && [ -f scripts/bench-copy.sh ]; then
   echo
