@@ -73,6 +73,36 @@ bool SameTree(const std::string& a, const std::string& b)
     return same;
 }
 
+LONGLONG FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Every file found in the copy has the size of its original: none was left half-written.
+bool EveryCopiedFileIsWhole(const std::string& source, const std::string& copy)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((copy + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return true;
+    bool whole = true;
+    do
+    {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            whole = whole && EveryCopiedFileIsWhole(source + "\\" + name, copy + "\\" + name);
+        else
+            whole = whole && FileSize(copy + "\\" + name) == FileSize(source + "\\" + name);
+    } while (whole && ::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    return whole;
+}
+
 bool IsEmptyFolder(const std::string& path)
 {
     WIN32_FIND_DATAA fd;
@@ -182,6 +212,21 @@ struct DatabaseRun
         Click(hBox, IDYES);
     }
 
+    // Starts a copy big enough to be watched (a sparse file of the given size in
+    // "terrain") into folder, and returns its progress window once it is up.
+    HWND StartLongCopy(const std::string& folder, LONGLONG size)
+    {
+        AddLargeFile(dist.folder + "terrain\\large.bin", size);
+        Start();
+        if (hMain == nullptr)
+            return nullptr;
+        RunUpToCopy(folder);
+        HWND hProgress = process.WaitWindowTitled(L"Copying...", kTimeout);
+        if (hProgress != nullptr)
+            seen.push_back(hProgress);
+        return hProgress;
+    }
+
     // Answers the copy engine's own error report, then expects the launcher's result.
     HWND ExpectResultAfterCopy(const std::wstring& text)
     {
@@ -211,20 +256,13 @@ struct DatabaseRun
 TEST(DatabaseTest, WholeInstallationCopiesRecordsAndReports)
 {
     DatabaseRun run;
-    AddLargeFile(run.dist.folder + "terrain\\large.bin", 400LL * 1024 * 1024);
     SetRegistryPath("C:\\older\\");
-    run.Start();
-    ASSERT_NE(nullptr, run.hMain);
     std::string folder = run.dest.Path() + "data";
-    MakeDirs(folder);
-
-    run.RunUpToCopy(folder);
 
     // While the copy runs its progress window is up, unowned, and the launcher's database
     // and Exit buttons are off.
-    HWND hProgress = run.process.WaitWindowTitled(L"Copying...", kTimeout);
+    HWND hProgress = run.StartLongCopy(folder, 400LL * 1024 * 1024);
     ASSERT_NE(nullptr, hProgress);
-    run.seen.push_back(hProgress);
     EXPECT_EQ(nullptr, ::GetWindow(hProgress, GW_OWNER));
     EXPECT_TRUE(run.ButtonsDisabled());
     EXPECT_TRUE(IsEnabled(run.hMain)) << "the launcher itself stays live";
@@ -347,19 +385,16 @@ TEST(DatabaseTest, FailedOrCancelledCopyLeavesTheRegistryAlone)
     {
         SCOPED_TRACE("Cancel in the progress window");
         DatabaseRun run;
-        AddLargeFile(run.dist.folder + "landuse\\large.bin", 1024LL * 1024 * 1024);
         SetRegistryPath("C:\\older\\");
-        run.Start();
-        ASSERT_NE(nullptr, run.hMain);
-        run.RunUpToCopy(run.dest.Path() + "data");
-        HWND hProgress = run.process.WaitWindowTitled(L"Copying...", kTimeout);
+        HWND hProgress = run.StartLongCopy(run.dest.Path() + "data", 1024LL * 1024 * 1024);
         ASSERT_NE(nullptr, hProgress);
-        run.seen.push_back(hProgress);
         Click(hProgress, IDCANCEL);
         HWND hResult = run.ExpectResultAfterCopy(L"Installation was interrupted by the user.");
         ASSERT_NE(nullptr, hResult);
         EXPECT_EQ("C:\\older\\", ReadRegistryPath());
-        EXPECT_FALSE(Exists(run.dest.Path() + "data\\landuse\\large.bin")) << "no half-written file";
+        for (const char* name : { "landuse", "terrain", "1kmav_dem" })
+            EXPECT_TRUE(EveryCopiedFileIsWhole(run.dist.folder + name, run.dest.Path() + "data\\" + name)) << name;
+        EXPECT_FALSE(Exists(run.dest.Path() + "data\\terrain\\large.bin")) << "the file being written when Cancel came";
         Click(hResult, IDOK);
         EXPECT_TRUE(WaitUntil([&] { return run.ButtonsEnabled(); }, kTimeout));
     }
@@ -401,15 +436,10 @@ TEST(DatabaseTest, UnwritableRegistryKeyIsReportedAndTheFilesStay)
 TEST(DatabaseTest, ClosingTheLauncherDuringTheCopyLetsTheCommandFinish)
 {
     DatabaseRun run;
-    AddLargeFile(run.dist.folder + "terrain\\large.bin", 400LL * 1024 * 1024);
     SetRegistryPath("C:\\older\\");
-    run.Start();
-    ASSERT_NE(nullptr, run.hMain);
     std::string folder = run.dest.Path() + "data";
-    run.RunUpToCopy(folder);
-    HWND hProgress = run.process.WaitWindowTitled(L"Copying...", kTimeout);
+    HWND hProgress = run.StartLongCopy(folder, 400LL * 1024 * 1024);
     ASSERT_NE(nullptr, hProgress);
-    run.seen.push_back(hProgress);
 
     ::PostMessageW(run.hMain, WM_CLOSE, 0, 0);
     HWND hResult = run.ExpectResultAfterCopy(L"Installation completed.");
