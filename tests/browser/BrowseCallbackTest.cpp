@@ -119,34 +119,6 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST(FolderBrowserConstructionTest, KeepsParentAndFlagsAndStartsEmpty)
-{
-    CWnd parent;
-    const UINT kFlags[] = { 0, BIF_RETURNONLYFSDIRS, BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE };
-    for (UINT nFlags : kFlags)
-    {
-        SCOPED_TRACE("flags " + std::to_string(nFlags));
-        CProbeFolderBrowser browser(nFlags, &parent);
-        EXPECT_EQ(nFlags, browser.BrowseInfo().ulFlags);
-        EXPECT_EQ(&parent, browser.ParentWnd());
-        EXPECT_TRUE(browser.GetFolderPath().IsEmpty());
-        EXPECT_TRUE(browser.InitialFolder().IsEmpty());
-        EXPECT_EQ(nullptr, browser.AttachedWindow());
-    }
-}
-
-TEST_F(FolderBrowserCallbackTest, WithoutChooserEveryMessageIsIgnored)
-{
-    for (UINT message : std::initializer_list<UINT>{ BFFM_INITIALIZED, BFFM_SELCHANGED, BFFM_VALIDATEFAILEDA, BFFM_VALIDATEFAILEDW, 99 })
-    {
-        SCOPED_TRACE("message " + std::to_string(message));
-        EXPECT_EQ(0, Call(message, reinterpret_cast<LPARAM>("x"), nullptr));
-    }
-    // Nothing was attached to the window either: its commands reach only itself.
-    ::SendMessageA(m_window.m_hWnd, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ((Log{ "window WM_COMMAND 1" }), g_log);
-}
-
 TEST_F(FolderBrowserCallbackTest, MessagesReachTheirNotifications)
 {
     static const char kName[] = "no such folder";
