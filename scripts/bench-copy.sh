@@ -3,7 +3,7 @@
 # Wine's own SHFileOperationA on ~500 MB of mixed files (many small, some medium, a few
 # large) laid out like the database: three folders copied to three destinations.
 # Prints the median of several rounds of each and the ratios. Not a test.
-#   BUILD_DIR   build folder (default: build-copy)
+#   BUILD_DIR   build folder (default: build)
 #   ROUNDS      timed rounds per contender (default: 5)
 #   BENCH_DIR   where the data goes (default: a new folder under /tmp; removed at the end)
 # The page cache cannot be dropped here: a warm-up copy of each kind runs first, and every
@@ -16,9 +16,9 @@ top=$PWD
 
 bash scripts/setup-debian.sh
 
-BUILD_DIR=${BUILD_DIR:-build-copy}
+BUILD_DIR=${BUILD_DIR:-build}
 ROUNDS=${ROUNDS:-5}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
 cmake --build "$BUILD_DIR" --target bench_copy -j "$(nproc)" >/dev/null
 
 BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/vormel-bench.XXXXXX)}
