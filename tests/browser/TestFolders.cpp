@@ -1,29 +1,9 @@
 #include "TestFolders.h"
 
+#include "Driver.h"
+
 namespace
 {
-
-void RemoveTree(const std::string& strFolder)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = ::FindFirstFileA((strFolder + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::string strName = data.cFileName;
-            if (strName == "." || strName == "..")
-                continue;
-            std::string strPath = strFolder + "\\" + strName;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(strPath);
-            else
-                ::DeleteFileA(strPath.c_str());
-        } while (::FindNextFileA(hFind, &data));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(strFolder.c_str());
-}
 
 void ReadFolder(const std::string& strFolder)
 {
@@ -59,7 +39,7 @@ CTempFolderTree::CTempFolderTree()
 CTempFolderTree::~CTempFolderTree()
 {
     if (!m_strRoot.empty())
-        RemoveTree(m_strRoot);
+        driver::RemoveTree(m_strRoot);
 }
 
 std::string CTempFolderTree::MakeFolder(const std::string& strName)

@@ -13,8 +13,6 @@ namespace copytest {
 
 namespace {
 
-std::atomic<unsigned> g_nextTree{0};
-
 uint64_t ToU64(const FILETIME& ft)
 {
     return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -51,54 +49,8 @@ void ListInto(const std::string& strRoot, const std::string& strRel, std::map<st
 }  // namespace
 
 TempTree::TempTree(const char* pszTag)
+    : m_dir(std::string("copy-") + pszTag), m_strPath(m_dir.Path().substr(0, m_dir.Path().size() - 1))
 {
-    char szTemp[MAX_PATH];
-    DWORD n = ::GetTempPathA(MAX_PATH, szTemp);
-    std::string strBase(szTemp, n);
-    if (!strBase.empty() && strBase.back() == '\\')
-        strBase.pop_back();
-    char szName[96];
-    std::snprintf(szName, sizeof(szName), "\\vormel-copy-%s-%lu-%u-%lu", pszTag,
-                  static_cast<unsigned long>(::GetCurrentProcessId()), g_nextTree.fetch_add(1),
-                  static_cast<unsigned long>(::GetTickCount()));
-    m_strPath = strBase + szName;
-    RemoveTree(m_strPath);
-    MakeDir(m_strPath);
-}
-
-TempTree::~TempTree()
-{
-    RemoveTree(m_strPath);
-}
-
-void RemoveTree(const std::string& strPath)
-{
-    DWORD a = ::GetFileAttributesA(strPath.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-        ::SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(a & FILE_ATTRIBUTE_DIRECTORY))
-    {
-        ::DeleteFileA(strPath.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((strPath + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE)
-    {
-        std::vector<std::string> names;
-        do
-        {
-            std::string name = fd.cFileName;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
-        for (const std::string& name : names)
-            RemoveTree(strPath + "\\" + name);
-    }
-    ::RemoveDirectoryA(strPath.c_str());
 }
 
 void MakeDir(const std::string& strPath)
@@ -119,18 +71,6 @@ void MakeFile(const std::string& strPath, size_t nSize, unsigned nSeed)
     MakeTextFile(strPath, bytes);
 }
 
-void MakeTextFile(const std::string& strPath, const std::string& strContent)
-{
-    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << strPath << " error " << ::GetLastError();
-    DWORD dw = 0;
-    if (!strContent.empty())
-    {
-        EXPECT_TRUE(::WriteFile(h, strContent.data(), static_cast<DWORD>(strContent.size()), &dw, nullptr));
-    }
-    ::CloseHandle(h);
-}
-
 void MakeBigFile(const std::string& strPath, uint64_t ullSize, unsigned nSeed)
 {
     HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -144,25 +84,6 @@ void MakeBigFile(const std::string& strPath, uint64_t ullSize, unsigned nSeed)
     ::SetFilePointerEx(h, pos, nullptr, FILE_BEGIN);
     ::WriteFile(h, mark, static_cast<DWORD>(n), &dw, nullptr);
     ::CloseHandle(h);
-}
-
-std::string ReadFileBytes(const std::string& strPath)
-{
-    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string out;
-    char buf[65536];
-    DWORD dw = 0;
-    while (::ReadFile(h, buf, sizeof(buf), &dw, nullptr) && dw > 0)
-        out.append(buf, dw);
-    ::CloseHandle(h);
-    return out;
-}
-
-bool Exists(const std::string& strPath)
-{
-    return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsDir(const std::string& strPath)

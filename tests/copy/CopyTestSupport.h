@@ -5,6 +5,8 @@
 
 #include "platform/Afx.h"
 
+#include "Driver.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -15,12 +17,11 @@
 
 namespace copytest {
 
-// A folder under GetTempPathA with a unique name, removed with everything in it.
+// A folder under the temporary folder with a unique name, removed with everything in it.
 class TempTree
 {
 public:
     explicit TempTree(const char* pszTag);
-    ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
     // The folder's path, without a trailing backslash.
@@ -28,18 +29,25 @@ public:
     std::string operator/(const std::string& strRel) const { return m_strPath + "\\" + strRel; }
 
 private:
+    driver::TempDir m_dir;
     std::string m_strPath;
 };
 
-void RemoveTree(const std::string& strPath);
+using driver::Exists;
+using driver::RemoveTree;
 void MakeDir(const std::string& strPath);
 // A file of nSize bytes whose content depends on nSeed.
 void MakeFile(const std::string& strPath, size_t nSize, unsigned nSeed);
-void MakeTextFile(const std::string& strPath, const std::string& strContent);
+inline void MakeTextFile(const std::string& strPath, const std::string& strContent)
+{
+    driver::WriteBytes(strPath, strContent);
+}
 // A big file made fast: its size set at once, a few marked bytes at the start and end.
 void MakeBigFile(const std::string& strPath, uint64_t ullSize, unsigned nSeed);
-std::string ReadFileBytes(const std::string& strPath);
-bool Exists(const std::string& strPath);
+inline std::string ReadFileBytes(const std::string& strPath)
+{
+    return driver::ReadBytes(strPath);
+}
 bool IsDir(const std::string& strPath);
 DWORD Attributes(const std::string& strPath);
 uint64_t FileSize(const std::string& strPath);

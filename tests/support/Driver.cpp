@@ -136,6 +136,16 @@ void RemoveTree(const std::string& path)
     std::string base = path;
     if (!base.empty() && base.back() == '\\' && !(base.size() >= 2 && ::IsDBCSLeadByte(static_cast<BYTE>(base[base.size() - 2]))))
         base.pop_back();
+    DWORD attributes = ::GetFileAttributesW(LongPath(base).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    // Read-only, hidden and system entries go as well.
+    ::SetFileAttributesW(LongPath(base).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    {
+        ::DeleteFileW(LongPath(base).c_str());
+        return;
+    }
     WIN32_FIND_DATAW fd;
     HANDLE hFind = ::FindFirstFileW((LongPath(base) + L"\\*").c_str(), &fd);
     if (hFind != INVALID_HANDLE_VALUE)
@@ -143,14 +153,8 @@ void RemoveTree(const std::string& path)
         do
         {
             std::string name = Narrow(fd.cFileName);
-            if (name == "." || name == "..")
-                continue;
-            std::string child = base + "\\" + name;
-            ::SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                ::DeleteFileW(LongPath(child).c_str());
+            if (name != "." && name != "..")
+                RemoveTree(base + "\\" + name);
         } while (::FindNextFileW(hFind, &fd));
         ::FindClose(hFind);
     }
@@ -487,26 +491,6 @@ bool ChooseFolder(HWND hBrowse, const std::string& path)
     }
     ::CloseHandle(hProcess);
     return selected;
-}
-
-TempDrive::TempDrive(const std::string& targetFolder)
-{
-    DWORD drives = ::GetLogicalDrives();
-    for (char letter = 'Q'; letter >= 'G'; --letter)
-    {
-        if (drives & (1u << (letter - 'A')))
-            continue;
-        std::string device = std::string(1, letter) + ":";
-        if (::DefineDosDeviceA(0, device.c_str(), targetFolder.c_str()))
-            m_device = device;
-        return;
-    }
-}
-
-TempDrive::~TempDrive()
-{
-    if (!m_device.empty())
-        ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_device.c_str(), nullptr);
 }
 
 std::vector<HWND> WindowsTitled(const std::wstring& title)

@@ -26,7 +26,7 @@ bool Exists(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 void MakeDirs(const std::string& path);
-void RemoveTree(const std::string& path);
+void RemoveTree(const std::string& path);  // a file, or a folder with all it holds
 void CopyTree(const std::string& from, const std::string& to);
 bool CopyOneFile(const std::string& from, const std::string& to);
 
@@ -75,19 +75,6 @@ HWND FindChildWithText(HWND hParent, const std::wstring& text);
 // In the shell's folder browser of another process: selects the folder, waits until the
 // browser shows it as selected, and presses OK. False when the selection did not take.
 bool ChooseFolder(HWND hBrowse, const std::string& path);
-
-// A drive letter that stands for a folder while the object lives ("Q:\" and so on).
-class TempDrive
-{
-public:
-    explicit TempDrive(const std::string& targetFolder);
-    ~TempDrive();
-    TempDrive(const TempDrive&) = delete;
-    TempDrive& operator=(const TempDrive&) = delete;
-    std::string Root() const { return m_device.empty() ? std::string() : m_device + "\\"; }
-private:
-    std::string m_device;
-};
 
 // Visible top-level windows of any process with this caption.
 std::vector<HWND> WindowsTitled(const std::wstring& title);
