@@ -5,7 +5,7 @@
 #include "app/LauncherApp.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
-#include "platform/CopyWithProgress.h"
+#include "platform/copy/CopyWithProgress.h"
 
 void CLauncherDlg::OnInstallDatabase()
 {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Measures the copying engine (platform/CopyWithProgress) against `cp -r` and against
+# Measures the copying engine (platform/copy/CopyWithProgress) against `cp -r` and against
 # Wine's own SHFileOperationA on ~500 MB of mixed files (many small, some medium, a few
 # large) laid out like the database: three folders copied to three destinations.
 # Prints the median of several rounds of each and the ratios. Not a test.
@@ -18,7 +18,7 @@ bash scripts/setup-debian.sh
 
 BUILD_DIR=${BUILD_DIR:-build}
 ROUNDS=${ROUNDS:-5}
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
 cmake --build "$BUILD_DIR" --target bench_copy -j "$(nproc)" >/dev/null
 
 BENCH_DIR=${BENCH_DIR:-$(mktemp -d /tmp/vormel-bench.XXXXXX)}
@@ -80,7 +80,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wine_prefix_start >/dev/null 2>&1
   trap wine_prefix_stop EXIT
   read -r -a srcs <<<"$SRCS"
-  bench="$BUILD_DIR/tests/copy/bench_copy.exe"
+  bench="$BUILD_DIR/bench/bench_copy.exe"
   destw="Z:${dest//\//\\}"
 
   now_ms() { echo $(( $(date +%s%N) / 1000000 )); }

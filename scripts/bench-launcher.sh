@@ -11,7 +11,7 @@ ROUNDS=${ROUNDS:-9}
 BUILD_DIR=${BUILD_DIR:-build}
 
 bash scripts/setup-debian.sh
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=ON >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog dressed_floor_dialog startup_probe >/dev/null
 
 export WINEPREFIX="$top/$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
@@ -24,11 +24,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . scripts/wine-prefix.sh
   wine_prefix_start
   trap wine_prefix_stop EXIT
-  probe="$BUILD_DIR/tests/bench/startup_probe.exe"
+  probe="$BUILD_DIR/bench/startup_probe.exe"
   winpath() { echo "Z:$(realpath "$1")" | sed "s|/|\\\\|g"; }
   launcher=$(winpath "$BUILD_DIR/demo/program/VORMELSetup.exe")
-  floor=$(winpath "$BUILD_DIR/tests/bench/floor_dialog.exe")
-  dressed=$(winpath "$BUILD_DIR/tests/bench/dressed_floor_dialog.exe")
+  floor=$(winpath "$BUILD_DIR/bench/floor_dialog.exe")
+  dressed=$(winpath "$BUILD_DIR/bench/dressed_floor_dialog.exe")
   # One warm-up each, then the measured rounds, interleaved so that both see the same machine.
   wine "$probe" "$launcher" "VORMEL setup luncher" 1 >/dev/null
   wine "$probe" "$floor" "Floor dialog" 1 >/dev/null

@@ -1,6 +1,6 @@
-#include "platform/FileTreeCopier.h"
+#include "platform/copy/FileTreeCopier.h"
 
-#include "platform/CopyPath.h"
+#include "platform/copy/CopyPath.h"
 
 #include <process.h>
 

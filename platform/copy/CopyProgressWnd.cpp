@@ -1,6 +1,6 @@
-#include "platform/CopyProgressWnd.h"
+#include "platform/copy/CopyProgressWnd.h"
 
-#include "platform/FileTreeCopier.h"
+#include "platform/copy/FileTreeCopier.h"
 
 #include <commctrl.h>
 

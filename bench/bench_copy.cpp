@@ -4,8 +4,8 @@
 //   bench_copy.exe [--shell] <destination root> <source>...
 // Each source goes to <destination root>\<its last name>, as the database command does.
 // Output: one line "<engine|shell> <milliseconds> result=<code> aborted=<0|1>".
-#include "platform/CopyPath.h"
-#include "platform/CopyWithProgress.h"
+#include "platform/copy/CopyPath.h"
+#include "platform/copy/CopyWithProgress.h"
 
 #include <cstdio>
 #include <cstring>

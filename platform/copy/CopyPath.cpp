@@ -1,4 +1,4 @@
-#include "platform/CopyPath.h"
+#include "platform/copy/CopyPath.h"
 
 namespace {
 

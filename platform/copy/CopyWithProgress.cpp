@@ -1,11 +1,11 @@
 // The copying engine: checks the request, runs CFileTreeCopier on a worker thread, shows
 // CCopyProgressWnd and runs the calling thread's messages until the worker has ended, then
 // reports the first error.
-#include "platform/CopyWithProgress.h"
+#include "platform/copy/CopyWithProgress.h"
 
-#include "platform/CopyPath.h"
-#include "platform/CopyProgressWnd.h"
-#include "platform/FileTreeCopier.h"
+#include "platform/copy/CopyPath.h"
+#include "platform/copy/CopyProgressWnd.h"
+#include "platform/copy/FileTreeCopier.h"
 
 #include <commctrl.h>
 #include <process.h>
