@@ -1,5 +1,5 @@
 // What the built exe asks of Windows when it loads: only system DLLs, NX and ASLR.
-#include "Driver.h"
+#include "Distribution.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
 {
-    std::string image = driver::ReadBytes(driver::LauncherExe());
+    std::string image = support::ReadBytes(support::BuildDir() + "\\VORMELSetup.exe");
     ASSERT_GT(image.size(), 0x400u);
     const char* base = image.data();
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);

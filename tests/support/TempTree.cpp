@@ -48,7 +48,7 @@ TempTree::TempTree(const char* hint)
     ::GetTempPathA(MAX_PATH, szTemp);
     static LONG s_nCount = 0;
     char szName[96];
-    std::snprintf(szName, sizeof(szName), "vormel-%s-%lu-%ld\\", hint, ::GetCurrentProcessId(),
+    std::snprintf(szName, sizeof(szName), "vormel-%s-%lu-%03ld\\", hint, ::GetCurrentProcessId(),
                   ::InterlockedIncrement(&s_nCount));
     m_path = std::string(szTemp) + szName;
     RemoveTree(m_path.substr(0, m_path.size() - 1));

@@ -9,7 +9,7 @@ namespace {
 void AddFolder(const std::string& root, const std::string& rel, std::map<std::string, std::string>& result)
 {
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((root + "\\" + rel + "*").c_str(), &fd);
+    HANDLE hFind = ::FindFirstFileA((root + rel + "*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do
@@ -24,7 +24,7 @@ void AddFolder(const std::string& root, const std::string& rel, std::map<std::st
         }
         else
         {
-            result[rel + name] = ReadBytes(root + "\\" + rel + name);
+            result[rel + name] = ReadBytes(root + rel + name);
         }
     } while (::FindNextFileA(hFind, &fd));
     ::FindClose(hFind);
@@ -35,10 +35,9 @@ void AddFolder(const std::string& root, const std::string& rel, std::map<std::st
 std::map<std::string, std::string> Snapshot(const std::string& root)
 {
     std::map<std::string, std::string> result;
-    std::string base = root;
-    if (!base.empty() && base.back() == '\\')
-        base.pop_back();
-    AddFolder(base, "", result);
+    // The last character taken whole: a double-byte one may end in the byte 0x5C.
+    bool bSeparator = !root.empty() && *::CharPrevA(root.c_str(), root.c_str() + root.size()) == '\\';
+    AddFolder(bSeparator ? root : root + "\\", "", result);
     return result;
 }
 

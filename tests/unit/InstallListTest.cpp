@@ -1,6 +1,6 @@
 #include "launcher/InstallList.h"
 
-#include "Driver.h"
+#include "TempTree.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@ struct Result
 
 Result ReadList(const std::string& bytes)
 {
-    driver::TempDir dir("list");
-    std::string path = dir.Path() + "InstallList.txt";
-    driver::WriteBytes(path, bytes);
+    support::TempTree dir("list");
+    dir.Write("InstallList.txt", bytes);
+    std::string path = dir / "InstallList.txt";
     int nMode = 0;
     CString strInstaller;
     BOOL bOpened = ReadInstallListFile(path.c_str(), CString("D:\\"), nMode, strInstaller);
@@ -26,6 +26,7 @@ Result ReadList(const std::string& bytes)
 
 }  // namespace
 
+// The mode line picks the screen as atoi reads it: a misread one shows the wrong screen.
 TEST(InstallListTest, ModeLineIsReadAsAtoiDoes)
 {
     struct Case { std::string firstLine; int mode; } cases[] = {
@@ -42,6 +43,7 @@ TEST(InstallListTest, ModeLineIsReadAsAtoiDoes)
     }
 }
 
+// Line ends, blanks and missing lines decide which installer the product button starts.
 TEST(InstallListTest, ThirdLineNamesTheInstallerBesideTheLauncher)
 {
     struct Case { std::string bytes; int mode; std::string installer; } cases[] = {
@@ -57,6 +59,8 @@ TEST(InstallListTest, ThirdLineNamesTheInstallerBesideTheLauncher)
         { "0\nVORMEL\n\x95\x5C\\setup.exe\n", 0, "D:\\\x95\x5C\\setup.exe" },
         { "1\nDB\ninstaller.exe\n", 1, "D:\\installer.exe" },          // read whatever the mode
         { "0\nVORMEL\x1A\nsetup.exe\n", 0, "" },                       // Ctrl-Z ends the text
+        { "0\nVORMEL\na\rb.exe\r\n", 0, "D:\\a\rb.exe" },                // a lone CR is a character
+        { "0\nVORMEL\n" + std::string(3000, 'x') + "\n", 0, "D:\\" + std::string(3000, 'x') },  // no length limit
     };
     for (const Case& c : cases)
     {
@@ -67,12 +71,13 @@ TEST(InstallListTest, ThirdLineNamesTheInstallerBesideTheLauncher)
     }
 }
 
+// A list that cannot be opened is reported, and the defaults stand.
 TEST(InstallListTest, MissingListIsReportedAndChangesNothing)
 {
-    driver::TempDir dir("nolist");
+    support::TempTree dir("nolist");
     int nMode = 7;
     CString strInstaller("unchanged");
-    EXPECT_FALSE(ReadInstallListFile((dir.Path() + "InstallList.txt").c_str(), CString("D:\\"), nMode, strInstaller));
+    EXPECT_FALSE(ReadInstallListFile((dir / "InstallList.txt").c_str(), CString("D:\\"), nMode, strInstaller));
     EXPECT_EQ(7, nMode);
     EXPECT_STREQ("unchanged", strInstaller);
 }

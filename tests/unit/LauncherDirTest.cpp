@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+// A wrong launcher folder loses the install list and the data beside the exe.
 TEST(LauncherDirTest, CutsTheLengthOfNameDotExe)
 {
-    struct Case { const char* modulePath; const char* exeName; const char* dir; } cases[] = {
+    struct Case { std::string modulePath, exeName, dir; } cases[] = {
         { "D:\\Setup.exe", "Setup", "D:\\" },
         { "D:\\cd\\SETUP.EXE", "SETUP", "D:\\cd\\" },
         { "C:\\media\\VORMEL\\VORMELSetup.exe", "VORMELSetup", "C:\\media\\VORMEL\\" },
         { "\\\\server\\share\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\" },
         { "D:\\cd\\setup.com", "setup", "D:\\cd\\" },        // only the length counts
         { "Z:\\tmp\\\x95\x5C\\Setup.exe", "Setup", "Z:\\tmp\\\x95\x5C\\" },
+        { "C:\\" + std::string(300, 'd') + "\\Setup.exe", "Setup", "C:\\" + std::string(300, 'd') + "\\" },
     };
     for (const Case& c : cases)
-        EXPECT_STREQ(c.dir, LauncherDirFromModulePath(c.modulePath, c.exeName)) << c.modulePath;
+        EXPECT_STREQ(c.dir.c_str(), LauncherDirFromModulePath(c.modulePath.c_str(), c.exeName.c_str())) << c.modulePath;
 }

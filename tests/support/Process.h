@@ -1,0 +1,38 @@
+// A program started as a process of its own, its windows, and its end.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+class Process
+{
+public:
+    Process() = default;
+    ~Process();  // ends the process if it still runs
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Start(const std::string& exePath, const std::string& workingDir);
+    bool WaitExit(DWORD timeoutMs = 20000);
+    bool Running() const;
+
+    // Visible top-level windows of this process.
+    std::vector<HWND> TopWindows() const;
+    // The launcher window: captioned "VORMEL setup luncher" and owned by nobody.
+    HWND WaitMainWindow() const;
+    // A visible dialog (message box, About box, folder browser, progress window) owned by
+    // hOwner (nullptr: by nobody), with the given caption when one is given.
+    HWND WaitPopup(HWND hOwner, const wchar_t* pszCaption = nullptr) const;
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+};
+
+// Visible top-level windows of any process with this caption.
+std::vector<HWND> WindowsTitled(const std::wstring& caption);
+
+}  // namespace support
