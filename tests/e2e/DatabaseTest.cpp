@@ -80,23 +80,110 @@ bool ButtonsEnabled(HWND hMain)
     return ::IsWindowEnabled(Item(hMain, IDC_INSTALL_DATABASE)) && ::IsWindowEnabled(Item(hMain, IDC_EXIT));
 }
 
+enum Fault { None, MissingSource, CancelCopy, LockedRegistry };
+
+struct Case
+{
+    const char* what;
+    int nFirst;                // answer to the disk-space question
+    bool bChoose;              // a folder chosen, or the browser cancelled
+    int nSecond;               // answer to the start question
+    Fault fault;
+    const wchar_t* pszResult;  // the launcher's result message; none when it stops early
+    bool bCopied, bRegistered;
+};
+
+// Runs the launcher in the folder, answers as the case says, and checks what the user is
+// told, what is copied and what is registered.
+void RunInstallation(const Case& c, const std::string& folder)
+{
+    SCOPED_TRACE(c.what);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+    SetRegisteredPath("C:\\older\\");
+    std::unique_ptr<LockedKey> pLock(c.fault == LockedRegistry ? new LockedKey : nullptr);
+    TempTree dest("dest");
+    std::string destRoot = dest.Path() + "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
+    MakeDirs(destRoot);
+
+    Process launcher;
+    ASSERT_TRUE(launcher.Start(folder + "VORMELSetup.exe", folder));
+    HWND hMain = launcher.WaitMainWindow();
+    ASSERT_NE(nullptr, hMain);
+    Click(hMain, IDC_INSTALL_DATABASE);
+    HWND hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
+    ASSERT_NE(nullptr, hBox);
+    EXPECT_EQ(kSpaceQuestion, WindowText(Item(hBox, 0xFFFF)));
+    Answer(hBox, c.nFirst);
+    if (c.nFirst == IDYES)
+    {
+        HWND hBrowse = launcher.WaitPopup(hMain);
+        ASSERT_NE(nullptr, hBrowse);
+        if (!c.bChoose)
+            Click(hBrowse, IDCANCEL);
+        else
+            ASSERT_TRUE(ChooseFolder(hBrowse, destRoot));
+    }
+    if (c.bChoose)
+    {
+        hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
+        ASSERT_NE(nullptr, hBox);
+        EXPECT_EQ(kStartQuestion, WindowText(Item(hBox, 0xFFFF)));
+        Answer(hBox, c.nSecond);
+    }
+    if (c.pszResult != nullptr)
+    {
+        if (c.fault == CancelCopy || c.fault == MissingSource)
+        {
+            // Owned by nobody: the launcher stays live beside the copy.
+            HWND hProgress = launcher.WaitPopup(nullptr, L"Copying...");
+            ASSERT_NE(nullptr, hProgress);
+            EXPECT_FALSE(ButtonsEnabled(hMain));
+            if (c.fault == CancelCopy)
+            {
+                Click(hProgress, IDCANCEL);
+            }
+            else
+            {
+                // A failed copy's own report, naming what failed, comes first.
+                HWND hReport = launcher.WaitPopup(hProgress, L"Copying...");
+                ASSERT_NE(nullptr, hReport);
+                EXPECT_NE(std::wstring::npos, WindowText(Item(hReport, 0xFFFF)).find(L"terrain"));
+                Click(hReport, IDOK);
+            }
+        }
+        hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
+        ASSERT_NE(nullptr, hBox);
+        EXPECT_EQ(c.pszResult, WindowText(Item(hBox, 0xFFFF)));
+        EXPECT_FALSE(ButtonsEnabled(hMain)) << "the buttons stay off while the result is up";
+        Click(hBox, IDOK);
+    }
+    // Back at the launcher with nothing else open, its buttons on again.
+    EXPECT_TRUE(WaitUntil([&] { return launcher.TopWindows().size() == 1 && ButtonsEnabled(hMain); }));
+    pLock.reset();
+    EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
+    auto copied = Snapshot(destRoot);
+    if (c.bCopied)
+    {
+        for (const char* name : { "landuse", "terrain", "1kmav_dem" })
+        {
+            for (const auto& entry : Snapshot(folder + name))
+                EXPECT_EQ(entry.second, copied[std::string(name) + "\\" + entry.first]) << name << "\\" << entry.first;
+        }
+    }
+    else if (c.fault != CancelCopy)
+    {
+        EXPECT_TRUE(copied.empty());
+    }
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+}
+
 }  // namespace
 
 // Each way a database installation can end: what the user is told, what is copied, and
 // whether the product's registered path is written.
 TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
 {
-    enum Fault { None, MissingSource, CancelCopy, LockedRegistry };
-    struct Case
-    {
-        const char* what;
-        int nFirst;            // answer to the disk-space question
-        bool bChoose;          // a folder chosen, or the browser cancelled
-        int nSecond;           // answer to the start question
-        Fault fault;
-        const wchar_t* pszResult;  // the launcher's result message; none when it stops early
-        bool bCopied, bRegistered;
-    } cases[] = {
+    const Case cases[] = {
         { "No to the space question", IDNO, false, 0, None, nullptr, false, false },
         { "Escape at the space question", kEscape, false, 0, None, nullptr, false, false },
         { "browser cancelled", IDYES, false, 0, None, nullptr, false, false },
@@ -111,9 +198,6 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.what);
-        ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
-        SetRegisteredPath("C:\\older\\");
         Distribution dist;
         dist.SetInstallList("1\r\nTerrain and landuse database\r\n\r\n");
         dist.AddDataFolders();
@@ -128,81 +212,14 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
             ::SetEndOfFile(hFile);
             ::CloseHandle(hFile);
         }
-        std::unique_ptr<LockedKey> pLock(c.fault == LockedRegistry ? new LockedKey : nullptr);
-        TempTree dest("dest");
-        std::string destRoot = dest.Path() + "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
-        MakeDirs(destRoot);
-
-        Process launcher;
-        ASSERT_TRUE(launcher.Start(dist.exePath, dist.folder));
-        HWND hMain = launcher.WaitMainWindow();
-        ASSERT_NE(nullptr, hMain);
-        Click(hMain, IDC_INSTALL_DATABASE);
-        HWND hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
-        ASSERT_NE(nullptr, hBox);
-        EXPECT_EQ(kSpaceQuestion, WindowText(Item(hBox, 0xFFFF)));
-        Answer(hBox, c.nFirst);
-        if (c.nFirst == IDYES)
-        {
-            HWND hBrowse = launcher.WaitPopup(hMain);
-            ASSERT_NE(nullptr, hBrowse);
-            if (!c.bChoose)
-                Click(hBrowse, IDCANCEL);
-            else
-                ASSERT_TRUE(ChooseFolder(hBrowse, destRoot));
-        }
-        if (c.bChoose)
-        {
-            hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
-            ASSERT_NE(nullptr, hBox);
-            EXPECT_EQ(kStartQuestion, WindowText(Item(hBox, 0xFFFF)));
-            Answer(hBox, c.nSecond);
-        }
-        if (c.pszResult != nullptr)
-        {
-            if (c.fault == CancelCopy || c.fault == MissingSource)
-            {
-                // Owned by nobody: the launcher stays live beside the copy.
-                HWND hProgress = launcher.WaitPopup(nullptr, L"Copying...");
-                ASSERT_NE(nullptr, hProgress);
-                EXPECT_FALSE(ButtonsEnabled(hMain));
-                if (c.fault == CancelCopy)
-                {
-                    Click(hProgress, IDCANCEL);
-                }
-                else
-                {
-                    // A failed copy's own report, naming what failed, comes first.
-                    HWND hReport = launcher.WaitPopup(hProgress, L"Copying...");
-                    ASSERT_NE(nullptr, hReport);
-                    EXPECT_NE(std::wstring::npos, WindowText(Item(hReport, 0xFFFF)).find(L"terrain"));
-                    Click(hReport, IDOK);
-                }
-            }
-            hBox = launcher.WaitPopup(hMain, L"VORMELSetup");
-            ASSERT_NE(nullptr, hBox);
-            EXPECT_EQ(c.pszResult, WindowText(Item(hBox, 0xFFFF)));
-            EXPECT_FALSE(ButtonsEnabled(hMain)) << "the buttons stay off while the result is up";
-            Click(hBox, IDOK);
-        }
-        // Back at the launcher with nothing else open, its buttons on again.
-        EXPECT_TRUE(WaitUntil([&] { return launcher.TopWindows().size() == 1 && ButtonsEnabled(hMain); }));
-        pLock.reset();
-        EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
-        auto copied = Snapshot(destRoot);
-        if (c.bCopied)
-        {
-            for (const char* name : { "landuse", "terrain", "1kmav_dem" })
-            {
-                auto original = Snapshot(dist.folder + name);
-                for (const auto& entry : original)
-                    EXPECT_EQ(entry.second, copied[std::string(name) + "\\" + entry.first]) << name << "\\" << entry.first;
-            }
-        }
-        else if (c.fault != CancelCopy)
-        {
-            EXPECT_TRUE(copied.empty());
-        }
+        RunInstallation(c, dist.folder);
     }
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+}
+
+// A distribution image built by scripts/make-media.sh, served as Wine's CD-ROM drive R:,
+// installs the database with the reader for slow media.
+TEST(MediaTest, DatabaseInstallsFromTheCdRomImage)
+{
+    ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeA("R:\\"));
+    RunInstallation({ "from the CD-ROM", IDYES, true, IDYES, None, L"Installation completed.", true, true }, "R:\\");
 }
