@@ -106,8 +106,7 @@ void RunInstallation(const Case& c, const std::string& folder)
     MakeDirs(destRoot);
 
     Process launcher;
-    ASSERT_TRUE(launcher.Start(folder + "VORMELSetup.exe", folder));
-    HWND hMain = launcher.WaitMainWindow();
+    HWND hMain = launcher.StartLauncher(folder + "VORMELSetup.exe", folder);
     ASSERT_NE(nullptr, hMain);
     Click(hMain, IDC_INSTALL_DATABASE);
     HWND hBox = launcher.WaitPopup(hMain, L"VORMELSetup");

@@ -55,8 +55,7 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         if (c.bInstaller)
             dist.AddInstaller("Installer\\VORMELInstall.exe");
         Process launcher;
-        ASSERT_TRUE(launcher.Start(dist.exePath, dist.tree.Path()));
-        HWND hMain = launcher.WaitMainWindow();
+        HWND hMain = launcher.StartLauncher(dist.exePath, dist.tree.Path());
         ASSERT_NE(nullptr, hMain) << "no launcher window, or a message came first";
 
         EXPECT_EQ(c.bProductShown, ::IsWindowVisible(Item(hMain, IDC_INSTALL_PRODUCT)) != FALSE);
@@ -106,8 +105,7 @@ TEST(LauncherTest, ProductButtonStartsTheInstallerOrSaysItFailed)
     dist.SetInstallList("0\r\nVORMEL\r\nInstaller\\VORMELInstall.exe\r\n");
     dist.AddInstaller("Installer\\VORMELInstall.exe");
     Process launcher;
-    ASSERT_TRUE(launcher.Start(dist.exePath, dist.folder));
-    HWND hMain = launcher.WaitMainWindow();
+    HWND hMain = launcher.StartLauncher(dist.exePath, dist.folder);
     ASSERT_NE(nullptr, hMain);
     EXPECT_EQ(L"Install VORMEL", WindowText(Item(hMain, IDC_INSTALL_PRODUCT)));
 
@@ -140,8 +138,7 @@ TEST(LauncherTest, KeysAreIgnoredAndTheAboutBoxIsModal)
     Distribution dist;
     dist.SetInstallList("1\nDB\n");
     Process launcher;
-    ASSERT_TRUE(launcher.Start(dist.exePath, dist.folder));
-    HWND hMain = launcher.WaitMainWindow();
+    HWND hMain = launcher.StartLauncher(dist.exePath, dist.folder);
     ASSERT_NE(nullptr, hMain);
 
     for (UINT vkClose : { VK_RETURN, VK_ESCAPE })
@@ -170,8 +167,7 @@ TEST(LauncherTest, ExitAndTheCloseCommandEndTheProgram)
         Distribution dist;
         dist.SetInstallList("1\nDB\n");
         Process launcher;
-        ASSERT_TRUE(launcher.Start(dist.exePath, dist.folder));
-        HWND hMain = launcher.WaitMainWindow();
+        HWND hMain = launcher.StartLauncher(dist.exePath, dist.folder);
         ASSERT_NE(nullptr, hMain);
         if (nWay == 0)
             Click(hMain, IDC_EXIT);

@@ -89,6 +89,11 @@ HWND Process::WaitMainWindow() const
     return hFound;
 }
 
+HWND Process::StartLauncher(const std::string& exePath, const std::string& workingDir)
+{
+    return Start(exePath, workingDir) ? WaitMainWindow() : nullptr;
+}
+
 HWND Process::WaitPopup(HWND hOwner, const wchar_t* pszCaption) const
 {
     HWND hFound = nullptr;

@@ -24,6 +24,8 @@ public:
     std::vector<HWND> TopWindows() const;
     // The launcher window: captioned "VORMEL setup luncher" and owned by nobody.
     HWND WaitMainWindow() const;
+    // Starts the launcher and waits for its window; nullptr when none came.
+    HWND StartLauncher(const std::string& exePath, const std::string& workingDir);
     // A visible dialog (message box, About box, folder browser, progress window) owned by
     // hOwner (nullptr: by nobody), with the given caption when one is given.
     HWND WaitPopup(HWND hOwner, const wchar_t* pszCaption = nullptr) const;
