@@ -1,5 +1,7 @@
 #include "TempTree.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,30 +16,14 @@ bool IsSeparatorAt(const std::string& path, size_t i)
                                || (i >= 2 && ::IsDBCSLeadByte(static_cast<BYTE>(path[i - 2]))));
 }
 
-void RemoveTree(const std::string& path)
+void RemoveTree(std::string path)
 {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    {
-        ::DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::string name = fd.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(path.c_str());
+    path.append(2, '\0');  // a list of one, as the shell takes it
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = path.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    ::SHFileOperationA(&op);
 }
 
 }  // namespace
@@ -48,11 +34,12 @@ TempTree::TempTree(const char* hint)
     ::GetTempPathA(MAX_PATH, szTemp);
     static LONG s_nCount = 0;
     char szName[96];
-    std::snprintf(szName, sizeof(szName), "vormel-%s-%lu-%03ld\\", hint, ::GetCurrentProcessId(),
+    std::snprintf(szName, sizeof(szName), "vormel-%s-%lu-%03ld", hint, ::GetCurrentProcessId(),
                   ::InterlockedIncrement(&s_nCount));
     m_path = std::string(szTemp) + szName;
-    RemoveTree(m_path.substr(0, m_path.size() - 1));
+    RemoveTree(m_path);
     MakeDirs(m_path);
+    m_path += "\\";
 }
 
 TempTree::~TempTree()
@@ -68,14 +55,10 @@ void TempTree::MakeDir(const std::string& rel) const
 void TempTree::Write(const std::string& rel, const std::string& bytes) const
 {
     std::string path = m_path + rel;
-    for (size_t i = path.size(); i-- > m_path.size();)
-    {
-        if (IsSeparatorAt(path, i))
-        {
-            MakeDirs(path.substr(0, i));
-            break;
-        }
-    }
+    size_t nSlash = path.size();
+    while (nSlash > m_path.size() && !IsSeparatorAt(path, --nSlash))
+        continue;
+    MakeDirs(path.substr(0, nSlash));
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD n = 0;
     if (h == INVALID_HANDLE_VALUE || !::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr))
@@ -91,11 +74,9 @@ std::string ReadBytes(const std::string& path)
     std::string result;
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return result;
     static char buffer[1 << 16];
     DWORD n = 0;
-    while (::ReadFile(h, buffer, sizeof(buffer), &n, nullptr) && n > 0)
+    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof(buffer), &n, nullptr) && n > 0)
         result.append(buffer, n);
     ::CloseHandle(h);
     return result;
