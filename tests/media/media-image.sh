@@ -20,6 +20,7 @@ trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 cd "$work" && mkdir -p partial/landuse partial/terrain
 cp -r "$dist" long && touch "long/terrain/$(printf 'n%.0s' {1..61}).csv"
 while IFS='|' read -r case option value; do
+  rm -f bad.iso*
   media "$option" "$value" --output bad.iso 2>err >/dev/null && fail "$case: exit 0"
   grep -q '^make-media.sh: ' err || fail "$case: no message on stderr"
   ! compgen -G 'bad.iso*' >/dev/null || fail "$case: an image was left"
