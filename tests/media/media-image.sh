@@ -2,7 +2,8 @@
 # Masters the demo database distribution into an image, checks the names Windows reads
 # from it (the Joliet tree) and that bad input makes no image, then lays the image out in
 # the folder behind Wine's CD-ROM drive R: for the tests that install from there.
-#   media-image.sh <source folder> <build folder>; VORMEL_CDROM_DIR: the drive's folder
+#   media-image.sh <source folder> <build folder>; from the environment WINEPREFIX and
+#   VORMEL_CDROM_DIR, the folder behind R: (both set by scripts/run-tests.sh)
 set -u
 src=$1 build=$2
 cdrom=${VORMEL_CDROM_DIR:?is not set: run through scripts/run-tests.sh, which makes R: a CD-ROM drive}
@@ -47,6 +48,7 @@ $(diff <(echo "$expected") <(echo "$listed"))"
 if [ -d "$cdrom" ]; then chmod -R u+w "$cdrom"; rm -rf "$cdrom"; fi
 xorriso -osirrox on -read_fs norock -indev "$image" -extract / "$cdrom" >/dev/null 2>&1 \
   || fail "extracting into $cdrom"
+[ "$(readlink -f "${WINEPREFIX:-}/dosdevices/r:")" = "$(realpath "$cdrom")" ] || fail "Wine's R: does not lead to $cdrom"
 for f in landuse terrain 1kmav_dem; do
   diff -r "$dist/$f" "$cdrom/$f" >/dev/null || fail "$f differs on the media"
 done
