@@ -16,7 +16,8 @@
 #   --label           volume label: 1 to 16 letters, digits or _ (Joliet's volume id holds
 #                     16 characters; letters are made upper case, as ISO 9660 requires)
 #   --output          the image to write; an existing one is replaced
-#   --title           InstallList.txt's second line (free text)
+#   --title           InstallList.txt's second line (free text; the list is written in
+#                     code page 932, as the launcher reads it)
 #   --launcher        the launcher exe (default: VORMELSetup.exe in $BUILD_DIR, or build)
 # Bad input is reported on stderr with exit status 2, and no image is written.
 set -euo pipefail
@@ -108,7 +109,10 @@ tmp_image="$output.part"
 trap 'rm -rf "$stage" "$stage.log" "$tmp_image"' EXIT
 
 cp "$launcher" "$stage/VORMELSetup.exe"
-printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" > "$stage/InstallList.txt"
+# The launcher reads its list as ANSI text in the Japanese code page.
+printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" \
+  | iconv -f UTF-8 -t CP932 > "$stage/InstallList.txt" \
+  || fail "the title or the installer path has characters outside code page 932"
 printf '%s\r\n' '[autorun]' 'open=VORMELSetup.exe' 'icon=VORMELSetup.exe,0' > "$stage/autorun.inf"
 if [ -n "$installer" ]; then
   mkdir -p "$stage/$(dirname "$rel")"
@@ -119,8 +123,9 @@ if [ "$screen" = database ]; then
 fi
 
 rm -f "$tmp_image"
-# -r: Rock Ridge with every file read-only, as on a pressed disc.
-if ! xorriso -as mkisofs -quiet -J -r -V "$label" -o "$tmp_image" "$stage" 2>"$stage.log"; then
+# -r: Rock Ridge with every file read-only, as on a pressed disc; level 3 takes files of
+# 4 GiB and more.
+if ! xorriso -as mkisofs -quiet -iso-level 3 -J -r -V "$label" -o "$tmp_image" "$stage" 2>"$stage.log"; then
   cat "$stage.log" >&2; rm -f "$stage.log"
   echo "make-media.sh: xorriso could not master the image" >&2; exit 1
 fi
