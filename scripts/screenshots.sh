@@ -75,9 +75,9 @@ mkdir -p "$work" docs
 # progress window can be seen.
 cp -r "$BUILD_DIR/demo/database" "$work/dist"
 for sheet in 5339 5340 5439 5440; do
-  mkdir -p "$work/dist/landuse/$sheet"
+  mkdir -p "$work/dist/landuse/$sheet" "$work/dist/1kmav_dem/$sheet"
   for i in $(seq -w 1 300); do head -c 40000 /dev/urandom > "$work/dist/landuse/$sheet/L03-b-$sheet-$i.csv"; done
-  truncate -s 150M "$work/dist/1kmav_dem/5339/G04-a-$sheet-mesh.dem"
+  truncate -s 150M "$work/dist/1kmav_dem/$sheet/G04-a-$sheet-mesh.dem"
 done
 
 export WINEPREFIX="$work/wineprefix" LANG=ja_JP.UTF-8 BUILD_DIR work
