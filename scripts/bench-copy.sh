@@ -16,7 +16,7 @@ top=$PWD
 
 bash scripts/setup-debian.sh
 
-BUILD_DIR=${BUILD_DIR:-build}
+BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
 ROUNDS=${ROUNDS:-5}
 cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
 cmake --build "$BUILD_DIR" --target bench_copy -j "$(nproc)" >/dev/null
@@ -69,7 +69,7 @@ srcs=()
 for n in "${names[@]}"; do srcs+=("$(winpath "$BENCH_DIR/dist/$n")"); done
 dest="$BENCH_DIR/out"
 
-export WINEPREFIX="$top/$BUILD_DIR/wineprefix-bench"
+export WINEPREFIX="$BUILD_DIR/wineprefix-bench"
 export LANG=ja_JP.UTF-8
 export BENCH_DIR BUILD_DIR ROUNDS dest
 export SRCS="${srcs[*]}"

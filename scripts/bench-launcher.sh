@@ -6,16 +6,15 @@
 #   ROUNDS (default 9), BUILD_DIR (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-top=$PWD
 ROUNDS=${ROUNDS:-9}
-BUILD_DIR=${BUILD_DIR:-build}
+BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
 
 bash scripts/setup-debian.sh
 cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog dressed_floor_dialog startup_probe >/dev/null
 
-export WINEPREFIX="$top/$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
-export BUILD_DIR ROUNDS top
+export WINEPREFIX="$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
+export BUILD_DIR ROUNDS
 results=$(mktemp)
 export results
 

@@ -5,7 +5,6 @@
 # Without one it runs under Xvfb, saves a screenshot, says where, and closes the launcher.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-top=$PWD
 screen=${1:-program}
 case "$screen" in
   program|database) ;;
@@ -13,14 +12,14 @@ case "$screen" in
 esac
 
 bash scripts/setup-debian.sh
-BUILD_DIR=${BUILD_DIR:-build}
+BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
 cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup VORMELInstall demo
 
 export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/vormel-demo-wine}"
 export LANG=ja_JP.UTF-8
-dist="$top/$BUILD_DIR/demo/$screen"
-shot="$top/$BUILD_DIR/demo-$screen.png"
+dist="$BUILD_DIR/demo/$screen"
+shot="$BUILD_DIR/demo-$screen.png"
 export dist shot
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -3,9 +3,11 @@
 # Idempotent: packages already present and a locale already compiled are left alone.
 set -euo pipefail
 
+# fonts-horai-umefont: Ume P Gothic stands in for the dialogs' "ＭＳ Ｐゴシック" with the same
+# metrics; the IPA fonts stay for glyphs other faces lack. xorriso masters the media image.
 packages=(g++-mingw-w64-i686 cmake make googletest wine wine32:i386 wine64
-          xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic fonts-dejavu-core
-          locales binutils-mingw-w64-i686 python3)
+          xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic fonts-horai-umefont
+          fonts-dejavu-core locales binutils-mingw-w64-i686 python3 xorriso)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 # desktop and keeps one wineserver for the whole run (stopped by wine_prefix_stop).
 #   WINEPREFIX   where the prefix lives (created when missing)
 #   WINE_DESKTOP "1" for Wine's virtual desktop (tests); anything else for plain windows
+#   VORMEL_CDROM_DIR  when set, a folder that becomes Wine's CD-ROM drive R: (made when missing)
 
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -14,9 +15,16 @@ wine_prefix_start() {
     echo "Creating Wine prefix $WINEPREFIX ..."
     wineboot -i >/dev/null 2>&1 || true
   fi
-  # The dialogs ask for "ＭＳ Ｐゴシック", which Linux lacks: IPA P Gothic has its metrics,
-  # so the dialog keeps the size its picture was drawn for.
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
+  # The dialogs ask for "ＭＳ Ｐゴシック", which Linux lacks. Ume P Gothic has its metrics
+  # (dialog base units 7 x 12), so the dialog keeps the size its picture was drawn for;
+  # IPA P Gothic, 7 x 13, would make it 29 pixels taller.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'Ume P Gothic' /f >/dev/null 2>&1
+  # Distribution media are read from a CD-ROM drive. Wine reads the drive type at server start.
+  if [ -n "${VORMEL_CDROM_DIR:-}" ]; then
+    mkdir -p "$VORMEL_CDROM_DIR"
+    ln -sfn "$(realpath "$VORMEL_CDROM_DIR")" "$WINEPREFIX/dosdevices/r:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v 'r:' /d cdrom /f >/dev/null 2>&1
+  fi
   # Without a window manager every hidden window stalls for seconds; the virtual desktop
   # is a window manager of Wine's own. It must be set before the server's first window.
   if [ "${WINE_DESKTOP:-1}" = 1 ]; then
@@ -25,6 +33,7 @@ wine_prefix_start() {
   else
     wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
   fi
+  # The settings above take effect with the next server: let this one end first.
   wineserver -w
   wineserver -p
   # Start Wine's background processes (services, the desktop) now, detached from our
