@@ -1,0 +1,31 @@
+// A fresh folder under the Windows temporary folder for one test, and plain file access.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace support {
+
+class TempTree
+{
+public:
+    explicit TempTree(const char* hint = "t");
+    ~TempTree();  // removes the folder with all it holds, read-only entries included
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::string& Path() const { return m_path; }  // ends in a backslash
+    std::string operator/(const std::string& rel) const { return m_path + rel; }
+    void Write(const std::string& rel, const std::string& bytes) const;  // makes missing folders
+    void MakeDir(const std::string& rel) const;
+
+private:
+    std::string m_path;
+};
+
+std::string ReadBytes(const std::string& path);  // the whole file; "" when missing
+bool Exists(const std::string& path);
+void MakeDirs(const std::string& path);          // with every missing parent
+
+}  // namespace support
