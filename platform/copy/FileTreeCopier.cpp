@@ -552,7 +552,7 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
     bool bStopped = false;
     DWORD dwError = CopyContent(item, hSource, hDest, pBuffer, bStopped);
     ::CloseHandle(hSource);
-    if (!::CloseHandle(hDest) && dwError == 0)
+    if (!::CloseHandle(hDest) && dwError == 0 && !bStopped)
         dwError = LastError();
     if (dwError == 0 && !bStopped && !strTemp.IsEmpty())
         dwError = ReplaceWith(strTemp, strDest);
