@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Measures the copying engine (platform/copy/CopyWithProgress) against `cp -r` and against
-# Wine's own SHFileOperationA on ~500 MB of mixed files (many small, some medium, a few
-# large) laid out like the database: three folders copied to three destinations.
+# Measures the copying engine (platform/copy/CopyWithProgress) against `cp -r`, against the
+# platform's floor (the least Win32 copy: a FindFirstFile walk, folders first, then
+# CreateFileA/ReadFile/WriteFile on the engine's threads) and against Wine's own
+# SHFileOperationA on ~500 MB of mixed files (many small, some medium, a few large) laid
+# out like the database: three folders copied to three fresh destinations.
 # Prints the median of several rounds of each and the ratios. Not a test.
 #   BUILD_DIR   build folder (default: build)
 #   ROUNDS      timed rounds per contender (default: 5)
 #   BENCH_DIR   where the data goes (default: a new folder under /tmp; removed at the end)
+#   BASELINE    optional: a bench_copy.exe built from an earlier engine, timed alongside
 # The page cache cannot be dropped here: a warm-up copy of each kind runs first, and every
 # timed round starts after `sync`, with the previous copy removed. The engine and the shell
 # are timed around the copy call inside the bench program (bench_copy.exe), so Wine's own
@@ -72,6 +75,7 @@ dest="$BENCH_DIR/out"
 export WINEPREFIX="$BUILD_DIR/wineprefix-bench"
 export LANG=ja_JP.UTF-8
 export BENCH_DIR BUILD_DIR ROUNDS dest
+export BASELINE=${BASELINE:-}
 export SRCS="${srcs[*]}"
 
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
@@ -91,10 +95,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     for n in landuse terrain 1kmav_dem; do cp -r "$BENCH_DIR/dist/$n" "$dest/$n"; done
     echo $(( $(now_ms) - t0 ))
   }
-  run_wine() {   # $1: "" for the engine, --shell for SHFileOperationA
+  run_wine() {   # $1: "" for the engine, --floor, --shell for SHFileOperationA; $2: another bench exe
     fresh
     local line
-    line=$(wine "$bench" $1 "$destw" "${srcs[@]}" | tr -d "\r")
+    line=$(wine "${2:-$bench}" $1 "$destw" "${srcs[@]}" | tr -d "\r")
     case "$line" in
       *" result=0 aborted=0") echo "$line" | awk "{printf \"%d\n\", \$2}" ;;
       *) echo "bench_copy failed: $line" >&2; exit 1 ;;
@@ -107,26 +111,36 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   }
 
   echo "Warm-up ..."
-  run_cp >/dev/null; run_wine "" >/dev/null; check engine; run_wine --shell >/dev/null; check shell
+  run_cp >/dev/null; run_wine --floor >/dev/null; check floor; run_wine "" >/dev/null; check engine
+  run_wine --shell >/dev/null; check shell
+  if [ -n "$BASELINE" ]; then run_wine "" "$BASELINE" >/dev/null; check baseline; fi
 
-  cp_t=(); eng_t=(); sh_t=()
+  cp_t=(); fl_t=(); eng_t=(); sh_t=(); base_t=()
   for r in $(seq "$ROUNDS"); do
-    cp_t+=("$(run_cp)"); eng_t+=("$(run_wine "")"); sh_t+=("$(run_wine --shell)")
-    echo "  round $r: cp -r ${cp_t[-1]} ms, engine ${eng_t[-1]} ms, SHFileOperationA ${sh_t[-1]} ms"
+    cp_t+=("$(run_cp)"); fl_t+=("$(run_wine --floor)"); eng_t+=("$(run_wine "")")
+    base=""
+    if [ -n "$BASELINE" ]; then base_t+=("$(run_wine "" "$BASELINE")"); base=", earlier engine ${base_t[-1]} ms"; fi
+    sh_t+=("$(run_wine --shell)")
+    echo "  round $r: cp -r ${cp_t[-1]} ms, floor ${fl_t[-1]} ms, engine ${eng_t[-1]} ms$base, SHFileOperationA ${sh_t[-1]} ms"
   done
   run_wine "" >/dev/null; check engine
 
   median() { printf "%s\n" "$@" | sort -n | awk "{a[NR]=\$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}"; }
-  mc=$(median "${cp_t[@]}"); me=$(median "${eng_t[@]}"); ms=$(median "${sh_t[@]}")
+  mc=$(median "${cp_t[@]}"); mf=$(median "${fl_t[@]}"); me=$(median "${eng_t[@]}"); ms=$(median "${sh_t[@]}")
+  mb=0
+  if [ -n "$BASELINE" ]; then mb=$(median "${base_t[@]}"); fi
   size=$(du -sb "$BENCH_DIR/dist" | cut -f1)
   files=$(find "$BENCH_DIR/dist" -type f | wc -l)
   echo
-  awk -v files="$files" -v size="$size" -v rounds="$ROUNDS" -v mc="$mc" -v me="$me" -v ms="$ms" "BEGIN {
+  awk -v files="$files" -v size="$size" -v rounds="$ROUNDS" -v mc="$mc" -v mf="$mf" -v me="$me" -v ms="$ms" \
+      -v mb="$mb" "BEGIN {
     printf \"Data: %d files, %.0f MB; %d rounds each, median\\n\", files, size / 1e6, rounds
-    printf \"%-28s %10s %10s %9s\\n\", \"contender\", \"median ms\", \"vs cp -r\", \"MB/s\"
-    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"cp -r\", mc, 1, size / 1000 / mc
-    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"CopyWithProgress\", me, me / mc, size / 1000 / me
-    printf \"%-28s %10d %9.2fx %9.0f\\n\", \"SHFileOperationA (Wine)\", ms, ms / mc, size / 1000 / ms
+    printf \"%-28s %10s %10s %10s %9s\\n\", \"contender\", \"median ms\", \"vs cp -r\", \"vs floor\", \"MB/s\"
+    row(\"cp -r\", mc); row(\"floor (least Win32 copy)\", mf); row(\"CopyWithProgress\", me)
+    if (mb > 0) row(\"earlier CopyWithProgress\", mb)
+    row(\"SHFileOperationA (Wine)\", ms)
     printf \"CopyWithProgress / SHFileOperationA: %.2f\\n\", me / ms
-  }"
+    if (mb > 0) printf \"CopyWithProgress / earlier engine: %.3f\\n\", me / mb
+  }
+  function row(name, t) { printf \"%-28s %10d %9.2fx %9.2fx %9.0f\\n\", name, t, t / mc, t / mf, size / 1000 / t }"
 '

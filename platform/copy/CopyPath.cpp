@@ -1,5 +1,7 @@
 #include "platform/copy/CopyPath.h"
 
+#include <string.h>
+
 namespace {
 
 bool IsSeparator(char ch)
@@ -16,6 +18,26 @@ bool Widen(const CString& str, WCHAR* pszWide, int nChars, int& nLength)
         return true;
     nLength = ::MultiByteToWideChar(CP_ACP, 0, str, str.GetLength(), pszWide, nChars);
     return nLength > 0;
+}
+
+// Whether two UTF-16 strings of n characters are equal, ordinally and without case.
+// CompareStringOrdinal came with Vista; before it, both are upper-cased character by
+// character (CharUpperBuffW, the system's simple case mapping) and compared as numbers.
+bool EqualIgnoringCase(const WCHAR* psz1, const WCHAR* psz2, int n)
+{
+    typedef int(WINAPI * PFN_COMPARESTRINGORDINAL)(LPCWSTR, int, LPCWSTR, int, BOOL);
+    auto pfnCompare = reinterpret_cast<PFN_COMPARESTRINGORDINAL>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal")));
+    if (pfnCompare != nullptr)
+        return pfnCompare(psz1, n, psz2, n, TRUE) == CSTR_EQUAL;
+    WCHAR upper1[MAX_PATH * 2], upper2[MAX_PATH * 2];
+    if (n > MAX_PATH * 2)
+        return false;
+    ::memcpy(upper1, psz1, n * sizeof(WCHAR));
+    ::memcpy(upper2, psz2, n * sizeof(WCHAR));
+    ::CharUpperBuffW(upper1, static_cast<DWORD>(n));
+    ::CharUpperBuffW(upper2, static_cast<DWORD>(n));
+    return ::memcmp(upper1, upper2, n * sizeof(WCHAR)) == 0;
 }
 
 }  // namespace
@@ -129,7 +151,24 @@ bool CCopyPath::IsSameOrInside(const CString& strInner, const CString& strOuter)
         --nOuter;
     if (nOuter == 0 || nInner < nOuter)
         return false;
-    if (::CompareStringOrdinal(inner, nOuter, outer, nOuter, TRUE) != CSTR_EQUAL)
+    if (!EqualIgnoringCase(inner, outer, nOuter))
         return false;
     return nInner == nOuter || inner[nOuter] == L'\\' || inner[nOuter] == L'/';
+}
+
+CString CCopyPath::RootOf(const CString& strPath)
+{
+    if (!IsFullPath(strPath))
+        return CString();
+    if (strPath.GetAt(1) == ':')
+        return strPath.Left(2) + "\\";
+    // "\\server\share\": the end of the second component after the leading pair.
+    int nSeparators = 0;
+    LPCSTR pszStart = strPath;
+    for (LPCSTR p = pszStart + 2; *p != '\0'; p = ::CharNextA(p))
+    {
+        if (IsSeparator(*p) && ++nSeparators == 2)
+            return strPath.Left(static_cast<int>(p - pszStart)) + "\\";
+    }
+    return strPath + "\\";
 }

@@ -41,9 +41,17 @@ public:
     // (see Canonicalize). Compared ordinally without case, as the file system does.
     static bool IsSameOrInside(const CString& strInner, const CString& strOuter);
 
+    // The root of the volume that holds a full path: "D:\" or "\\server\share\"; "" when
+    // the path is neither.
+    static CString RootOf(const CString& strPath);
+
     // A path fits when it has fewer than MAX_PATH characters (bytes), leaving room for
     // the NUL: the limit of the ANSI file functions.
     static bool Fits(const CString& strPath) { return strPath.GetLength() < MAX_PATH; }
+
+    // A folder path fits when it leaves room for a file name of 8.3 characters: fewer
+    // than MAX_PATH - 12 bytes, the limit of CreateDirectoryA.
+    static bool FitsFolder(const CString& strPath) { return strPath.GetLength() < MAX_PATH - 12; }
 
 private:
     // Byte offset of the last '\' or '/' that is a whole character, or -1.

@@ -18,7 +18,7 @@ const DWORD kChunk = 1024 * 1024;
 const DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
     | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Attributes that stand in the way of replacing a file by CREATE_ALWAYS.
+// Attributes that stand in the way of replacing a file.
 const DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN
     | FILE_ATTRIBUTE_SYSTEM;
 
@@ -39,7 +39,35 @@ DWORD LastError(DWORD dwFallback = ERROR_GEN_FAILURE)
     return dwError != 0 ? dwError : dwFallback;
 }
 
+// FindExInfoBasic and FIND_FIRST_EX_LARGE_FETCH skip the short names and fetch more
+// entries per call; before Windows 7 they are refused with ERROR_INVALID_PARAMETER, and
+// from the first refusal on, the standard form is used.
+std::atomic<bool> g_bBasicFindRefused{false};
+
+HANDLE FindFirst(LPCSTR pszPattern, WIN32_FIND_DATAA* pfd)
+{
+    if (!g_bBasicFindRefused.load(std::memory_order_relaxed))
+    {
+        HANDLE hFind = ::FindFirstFileExA(pszPattern, FindExInfoBasic, pfd, FindExSearchNameMatch,
+                                          nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (hFind != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_INVALID_PARAMETER)
+            return hFind;
+        g_bBasicFindRefused.store(true, std::memory_order_relaxed);
+    }
+    return ::FindFirstFileExA(pszPattern, FindExInfoStandard, pfd, FindExSearchNameMatch, nullptr, 0);
+}
+
+const ULONGLONG kMegabyte = 1024 * 1024;
+
 }  // namespace
+
+CFileTreeCopier::PFN_GETDISKFREESPACEEX CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
+CFileTreeCopier::PFN_READFILE CFileTreeCopier::s_pfnReadFile = &::ReadFile;
+
+unsigned CFileTreeCopier::CopyThreadsFor(UINT nDriveType)
+{
+    return nDriveType == DRIVE_CDROM || nDriveType == DRIVE_REMOVABLE ? 1 : kCopyThreads;
+}
 
 CFileTreeCopier::CFileTreeCopier()
 {
@@ -64,6 +92,8 @@ DWORD CFileTreeCopier::Run()
     DWORD dwResult = Check();
     if (dwResult == 0)
         dwResult = Scan();
+    if (dwResult == 0)
+        dwResult = CheckFreeSpace();
     if (dwResult == 0)
         dwResult = Copy();
     m_nCurrentItem.store(-1, std::memory_order_relaxed);
@@ -166,19 +196,20 @@ DWORD CFileTreeCopier::Scan()
         fd.ftLastWriteTime = data.ftLastWriteTime;
         fd.nFileSizeHigh = data.nFileSizeHigh;
         fd.nFileSizeLow = data.nFileSizeLow;
-        DWORD dwError = AddItem(nJob, CString(), fd);
+        DWORD dwError = AddItem(nJob, -1, CString(), fd);
         if (dwError == 0 && IsFolder(data.dwFileAttributes))
-            dwError = ScanFolder(nJob, CString());
+            dwError = ScanFolder(nJob, m_items.GetSize() - 1);
         if (dwError != 0)
             return dwError;
     }
     return 0;
 }
 
-DWORD CFileTreeCopier::ScanFolder(int nJob, const CString& strRel)
+DWORD CFileTreeCopier::ScanFolder(int nJob, int nFolder)
 {
     if (IsCancelRequested())
         return ERROR_CANCELLED;
+    const CString strRel = m_items[nFolder].strRel;
     const CString& strRoot = m_jobs[nJob].strSource;
     CString strFolder = strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, strRel);
     CString strPattern = CCopyPath::Join(strFolder, "*");
@@ -186,8 +217,7 @@ DWORD CFileTreeCopier::ScanFolder(int nJob, const CString& strRel)
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot read the folder \"%s\".", strFolder);
 
     WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileExA(strPattern, FindExInfoBasic, &fd,
-                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE hFind = FindFirst(strPattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE)
     {
         DWORD dwError = LastError();
@@ -195,18 +225,18 @@ DWORD CFileTreeCopier::ScanFolder(int nJob, const CString& strRel)
             return 0;   // an empty drive root has not even "." and ".."
         return Fail(dwError, "Cannot read the folder \"%s\".", strFolder);
     }
-    CSimpleArray<CString> subFolders;
+    CSimpleArray<int> subFolders;
     DWORD dwError = 0;
     do
     {
         if (IsDotEntry(fd.cFileName))
             continue;
         CString strChild = strRel.IsEmpty() ? CString(fd.cFileName) : strRel + "\\" + fd.cFileName;
-        dwError = AddItem(nJob, strChild, fd);
+        dwError = AddItem(nJob, nFolder, strChild, fd);
         if (dwError != 0)
             break;
         if (IsFolder(fd.dwFileAttributes))
-            subFolders.Add(strChild);
+            subFolders.Add(m_items.GetSize() - 1);
     } while (::FindNextFileA(hFind, &fd));
     if (dwError == 0 && ::GetLastError() != ERROR_NO_MORE_FILES)
         dwError = Fail(LastError(), "Cannot read the folder \"%s\".", strFolder);
@@ -217,7 +247,7 @@ DWORD CFileTreeCopier::ScanFolder(int nJob, const CString& strRel)
     return dwError;
 }
 
-DWORD CFileTreeCopier::AddItem(int nJob, const CString& strRel, const WIN32_FIND_DATAA& fd)
+DWORD CFileTreeCopier::AddItem(int nJob, int nParent, const CString& strRel, const WIN32_FIND_DATAA& fd)
 {
     Item item;
     item.strRel = strRel;
@@ -228,6 +258,8 @@ DWORD CFileTreeCopier::AddItem(int nJob, const CString& strRel, const WIN32_FIND
     item.ftLastWrite = fd.ftLastWriteTime;
     item.dwAttributes = fd.dwFileAttributes;
     item.nJob = nJob;
+    item.nParent = nParent;
+    item.bDestExists = false;
 
     CString strSource = SourceOf(item);
     CString strDest = DestOf(item);
@@ -235,6 +267,11 @@ DWORD CFileTreeCopier::AddItem(int nJob, const CString& strRel, const WIN32_FIND
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot copy \"%s\".", strSource);
     if (!CCopyPath::Fits(strDest))
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot copy \"%s\" to \"%s\".", strSource, strDest);
+    // Every folder to be made, the one that holds a file given as a source included.
+    CString strFolder = IsFolder(item.dwAttributes) ? strDest
+        : strRel.IsEmpty() ? CCopyPath::ParentOf(strDest) : CString();
+    if (!CCopyPath::FitsFolder(strFolder))
+        return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot create the folder \"%s\": its path is too long.", strFolder);
 
     m_ullTotalBytes += item.ullSize;
     m_items.Add(item);
@@ -243,11 +280,99 @@ DWORD CFileTreeCopier::AddItem(int nJob, const CString& strRel, const WIN32_FIND
 }
 
 // ---------------------------------------------------------------------------------------
+// Free space: found out before anything is made, not halfway through the copy.
+
+DWORD CFileTreeCopier::CheckFreeSpace()
+{
+    // Which destinations exist already: looked for only in folders that exist, so that a
+    // fresh installation asks nothing per file.
+    for (Item& item : m_items)
+    {
+        if (IsCancelRequested())
+            return ERROR_CANCELLED;
+        item.bDestExists = (item.nParent < 0 || m_items[item.nParent].bDestExists)
+            && ::GetFileAttributesA(DestOf(item)) != INVALID_FILE_ATTRIBUTES;
+    }
+    CSimpleArray<CString> roots;
+    for (const Job& job : m_jobs)
+    {
+        CString strRoot = CCopyPath::RootOf(job.strDest);
+        bool bSeen = false;
+        for (const CString& strSeen : roots)
+            bSeen = bSeen || ::lstrcmpiA(strSeen, strRoot) == 0;
+        if (!bSeen)
+            roots.Add(strRoot);
+    }
+    for (const CString& strRoot : roots)
+    {
+        DWORD dwError = CheckFreeSpaceOn(strRoot);
+        if (dwError != 0)
+            return dwError;
+    }
+    return 0;
+}
+
+DWORD CFileTreeCopier::CheckFreeSpaceOn(const CString& strRoot)
+{
+    DWORD dwSectorsPerCluster = 0, dwBytesPerSector = 0, dwFreeClusters = 0, dwClusters = 0;
+    ULONGLONG ullCluster = 1;
+    if (::GetDiskFreeSpaceA(strRoot, &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters, &dwClusters)
+        && dwSectorsPerCluster != 0 && dwBytesPerSector != 0)
+        ullCluster = static_cast<ULONGLONG>(dwSectorsPerCluster) * dwBytesPerSector;
+
+    // What the files take in whole clusters, less what the files they replace give back.
+    LONGLONG llNeed = 0;
+    CString strProbe;   // the first destination on the volume
+    for (const Item& item : m_items)
+    {
+        const CString strDest = DestOf(item);
+        if (::lstrcmpiA(CCopyPath::RootOf(strDest), strRoot) != 0)
+            continue;
+        if (strProbe.IsEmpty())
+            strProbe = strDest;
+        if (IsFolder(item.dwAttributes))
+            continue;
+        llNeed += static_cast<LONGLONG>((item.ullSize + ullCluster - 1) / ullCluster * ullCluster);
+        WIN32_FILE_ATTRIBUTE_DATA old;
+        if (item.bDestExists && ::GetFileAttributesExA(strDest, GetFileExInfoStandard, &old)
+            && !IsFolder(old.dwFileAttributes))
+            llNeed -= static_cast<LONGLONG>((static_cast<ULONGLONG>(old.nFileSizeHigh) << 32) | old.nFileSizeLow);
+    }
+    if (llNeed <= 0)
+        return 0;
+
+    // The volume's free space, asked of the nearest folder that exists (a folder may be
+    // another volume mounted there).
+    while (!IsFolder(::GetFileAttributesA(strProbe)) && !CCopyPath::ParentOf(strProbe).IsEmpty())
+        strProbe = CCopyPath::ParentOf(strProbe);
+    ULARGE_INTEGER freeToCaller, total, freeTotal;
+    if (!s_pfnGetDiskFreeSpaceEx(strProbe, &freeToCaller, &total, &freeTotal))
+        return 0;   // not known: the copy itself will tell
+    if (freeToCaller.QuadPart >= static_cast<ULONGLONG>(llNeed))
+        return 0;
+
+    CString strDrive = strRoot.Left(strRoot.GetLength() - 1);
+    CString strText;
+    strText.Format("There is not enough free space on drive %s. The database needs %lu MB; %lu MB are free.",
+                   static_cast<LPCSTR>(strDrive),
+                   static_cast<unsigned long>((static_cast<ULONGLONG>(llNeed) + kMegabyte - 1) / kMegabyte),
+                   static_cast<unsigned long>(freeToCaller.QuadPart / kMegabyte));
+    return Fail(ERROR_DISK_FULL, "%s", strText);
+}
+
+// ---------------------------------------------------------------------------------------
 // Copy: the folders first, in order (a folder before what it holds), then the files by a
 // few threads at once, then the attributes of the folders.
 
 DWORD CFileTreeCopier::Copy()
 {
+    // The slowest source drive sets the number of readers.
+    m_nThreads = kCopyThreads;
+    for (const Job& job : m_jobs)
+    {
+        unsigned nThreads = CopyThreadsFor(::GetDriveTypeA(CCopyPath::RootOf(job.strSource)));
+        m_nThreads = nThreads < m_nThreads ? nThreads : m_nThreads;
+    }
     m_phase.store(phaseCopying, std::memory_order_release);
     DWORD dwResult = MakeFolders();
     if (dwResult == 0)
@@ -324,7 +449,7 @@ DWORD CFileTreeCopier::CopyFiles()
 {
     HANDLE hThreads[kCopyThreads - 1];
     DWORD nThreads = 0;
-    DWORD nWanted = static_cast<DWORD>(m_files.GetSize()) < kCopyThreads ? static_cast<DWORD>(m_files.GetSize()) : kCopyThreads;
+    DWORD nWanted = static_cast<DWORD>(m_files.GetSize()) < m_nThreads ? static_cast<DWORD>(m_files.GetSize()) : m_nThreads;
     while (nThreads + 1 < nWanted)
     {
         // Fewer threads when the system has none to spare: the copy only gets slower.
@@ -409,29 +534,14 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
     if (hSource == INVALID_HANDLE_VALUE)
         return Fail(LastError(), kFormat, strSource, strDest);
 
-    const DWORD dwCreateFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-    HANDLE hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 dwCreateFlags, nullptr);
-    // A replaced file may keep attributes of its own (Wine keeps them all; Windows keeps
-    // some): it always gets the source's. A new file needs that only for a few.
-    bool bReplaced = hDest != INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ALREADY_EXISTS;
-    if (hDest == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
-    {
-        // A read-only, hidden or system file is replaced all the same.
-        bReplaced = true;
-        DWORD dwExisting = ::GetFileAttributesA(strDest);
-        if (dwExisting != INVALID_FILE_ATTRIBUTES && !IsFolder(dwExisting)
-            && (dwExisting & kBlockingAttributes) != 0
-            && ::SetFileAttributesA(strDest, FILE_ATTRIBUTE_NORMAL))
-        {
-            hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  dwCreateFlags, nullptr);
-        }
-        else
-        {
-            ::SetLastError(ERROR_ACCESS_DENIED);
-        }
-    }
+    // A new file is written in place; an existing one is replaced through a temporary
+    // file, so that it stays whole until its successor is.
+    CString strTemp;
+    HANDLE hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (hDest == INVALID_HANDLE_VALUE
+        && (::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS))
+        hDest = CreateTempFile(strDest, strTemp);
     if (hDest == INVALID_HANDLE_VALUE)
     {
         DWORD dwError = LastError();
@@ -439,10 +549,79 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
         return Fail(dwError, kFormat, strSource, strDest);
     }
 
-    DWORD dwError = 0;
     bool bStopped = false;
-    // A file of more than one chunk gets its final size at once: a full disk shows before
-    // the writing, and the file system can place the file in one piece.
+    DWORD dwError = CopyContent(item, hSource, hDest, pBuffer, bStopped);
+    ::CloseHandle(hSource);
+    if (!::CloseHandle(hDest) && dwError == 0 && !bStopped)
+        dwError = LastError();
+    if (dwError == 0 && !bStopped && !strTemp.IsEmpty())
+        dwError = ReplaceWith(strTemp, strDest);
+
+    if (dwError == 0 && !bStopped)
+    {
+        // A new file, the temporary one too, has the archive attribute: only other
+        // attributes need a call.
+        DWORD dwAttributes = item.dwAttributes & kCopiedAttributes;
+        if (dwAttributes != FILE_ATTRIBUTE_ARCHIVE
+            && !::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL))
+            return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
+        return 0;
+    }
+
+    // The partly written file goes: a new file, or the temporary one beside the old file,
+    // which stays as it was.
+    ::DeleteFileA(strTemp.IsEmpty() ? strDest : strTemp);
+    if (bStopped)
+        return ERROR_CANCELLED;
+    return Fail(dwError, kFormat, strSource, strDest);
+}
+
+HANDLE CFileTreeCopier::CreateTempFile(const CString& strDest, CString& strTemp)
+{
+    // A short name, so that it fits wherever the folder does.
+    const CString strFolder = CCopyPath::ParentOf(strDest);
+    DWORD dwError = ERROR_FILE_EXISTS;
+    for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
+    {
+        CString strName;
+        strName.Format("~vm%X", m_nNextTemp.fetch_add(1, std::memory_order_relaxed));
+        strTemp = CCopyPath::Join(strFolder, strName);
+        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (hTemp != INVALID_HANDLE_VALUE)
+            return hTemp;
+        dwError = LastError();
+        if (dwError == ERROR_ALREADY_EXISTS)
+            dwError = ERROR_FILE_EXISTS;
+    }
+    strTemp.Empty();
+    ::SetLastError(dwError);
+    return INVALID_HANDLE_VALUE;
+}
+
+DWORD CFileTreeCopier::ReplaceWith(const CString& strTemp, const CString& strDest)
+{
+    if (::MoveFileExA(strTemp, strDest, MOVEFILE_REPLACE_EXISTING))
+        return 0;
+    DWORD dwError = LastError();
+    // A read-only, hidden or system file is replaced all the same; if even that fails,
+    // it keeps its attributes.
+    DWORD dwOld = ::GetFileAttributesA(strDest);
+    if (dwError != ERROR_ACCESS_DENIED || dwOld == INVALID_FILE_ATTRIBUTES || IsFolder(dwOld)
+        || (dwOld & kBlockingAttributes) == 0 || !::SetFileAttributesA(strDest, FILE_ATTRIBUTE_NORMAL))
+        return dwError;
+    if (::MoveFileExA(strTemp, strDest, MOVEFILE_REPLACE_EXISTING))
+        return 0;
+    dwError = LastError();
+    ::SetFileAttributesA(strDest, dwOld);
+    return dwError;
+}
+
+DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer,
+                                   bool& bStopped)
+{
+    // A file of more than one chunk gets its size at once: the file system can place it
+    // in one piece.
     bool bSized = false;
     if (item.ullSize > kChunk)
     {
@@ -451,71 +630,38 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
         zero.QuadPart = 0;
         if (!::SetFilePointerEx(hDest, size, nullptr, FILE_BEGIN) || !::SetEndOfFile(hDest)
             || !::SetFilePointerEx(hDest, zero, nullptr, FILE_BEGIN))
-            dwError = LastError();
+            return LastError();
         bSized = true;
     }
 
     ULONGLONG ullCopied = 0;
-    while (dwError == 0)
+    for (;;)
     {
         DWORD dwRead = 0;
-        if (!::ReadFile(hSource, pBuffer, kChunk, &dwRead, nullptr))
-        {
-            dwError = LastError(ERROR_READ_FAULT);
+        if (!s_pfnReadFile(hSource, pBuffer, kChunk, &dwRead, nullptr))
+            return LastError(ERROR_READ_FAULT);
+        // Only a read of nothing is the end: a network share or a scratched disc may give
+        // less than asked in the middle of a file.
+        if (dwRead == 0)
             break;
-        }
-        if (dwRead > 0)
-        {
-            DWORD dwWritten = 0;
-            if (!::WriteFile(hDest, pBuffer, dwRead, &dwWritten, nullptr))
-            {
-                dwError = LastError(ERROR_WRITE_FAULT);
-                break;
-            }
-            if (dwWritten != dwRead)
-            {
-                dwError = ERROR_DISK_FULL;
-                break;
-            }
-            ullCopied += dwRead;
-            m_ullBytesDone.fetch_add(dwRead, std::memory_order_relaxed);
-        }
-        // A short read of a disk file means its end: no call more to hear so.
-        if (dwRead < kChunk)
-            break;
+        DWORD dwWritten = 0;
+        if (!::WriteFile(hDest, pBuffer, dwRead, &dwWritten, nullptr))
+            return LastError(ERROR_WRITE_FAULT);
+        if (dwWritten != dwRead)
+            return ERROR_DISK_FULL;
+        ullCopied += dwRead;
+        m_ullBytesDone.fetch_add(dwRead, std::memory_order_relaxed);
         // A cancel, or an error of another thread, stops at the next chunk.
         if (IsCancelRequested() || HasFailed())
         {
             bStopped = true;
-            break;
+            return 0;
         }
     }
-    ::CloseHandle(hSource);
-
-    if (dwError == 0 && !bStopped)
-    {
-        // The file may have shrunk since the scan.
-        if (bSized && ullCopied != item.ullSize && !::SetEndOfFile(hDest))
-            dwError = LastError();
-        // Times are kept where the file system allows; a refusal does not spoil the copy.
-        ::SetFileTime(hDest, &item.ftCreation, &item.ftLastAccess, &item.ftLastWrite);
-    }
-    if (!::CloseHandle(hDest) && dwError == 0 && !bStopped)
-        dwError = LastError();
-
-    if (dwError == 0 && !bStopped)
-    {
-        // A new file has the archive attribute: only other attributes need a call.
-        DWORD dwAttributes = item.dwAttributes & kCopiedAttributes;
-        if ((bReplaced || dwAttributes != FILE_ATTRIBUTE_ARCHIVE)
-            && !::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL))
-            return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
-        return 0;
-    }
-
-    // A partly written file goes; what was complete stays.
-    ::DeleteFileA(strDest);
-    if (bStopped)
-        return ERROR_CANCELLED;
-    return Fail(dwError, kFormat, strSource, strDest);
+    // The file may have changed since the scan: its copy ends where it ended.
+    if (bSized && ullCopied != item.ullSize && !::SetEndOfFile(hDest))
+        return LastError();
+    // Times are kept where the file system allows; a refusal does not spoil the copy.
+    ::SetFileTime(hDest, &item.ftCreation, &item.ftLastAccess, &item.ftLastWrite);
+    return 0;
 }

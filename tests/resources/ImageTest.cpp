@@ -1,4 +1,5 @@
-// What the built exe asks of Windows when it loads: only system DLLs, NX and ASLR.
+// What the built exe asks of Windows when it loads: only system DLLs and functions that
+// Windows XP SP3 has, NX and ASLR, and an image header that XP's loader accepts.
 #include "Distribution.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,27 @@
 #include <cstring>
 #include <set>
 #include <string>
+
+namespace {
+
+// Functions that came with Vista or later, and that a program or its runtime might use.
+const std::set<std::string> kNewerThanXp = {
+    "CompareStringOrdinal", "CompareStringEx", "SetDefaultDllDirectories", "AddDllDirectory", "GetTickCount64",
+    "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared", "ReleaseSRWLockExclusive",
+    "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive", "InitializeConditionVariable", "SleepConditionVariableCS",
+    "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable", "InitOnceExecuteOnce",
+    "InitOnceBeginInitialize", "InitOnceComplete", "InitializeCriticalSectionEx", "FlsAlloc", "FlsGetValue",
+    "FlsSetValue", "FlsFree", "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "GetFinalPathNameByHandleA", "GetFinalPathNameByHandleW", "CreateSymbolicLinkA", "CreateSymbolicLinkW",
+    "QueryFullProcessImageNameA", "QueryFullProcessImageNameW", "CancelIoEx", "CancelSynchronousIo",
+    "CreateEventExA", "CreateEventExW", "CreateMutexExA", "CreateMutexExW", "GetErrorMode", "SetThreadErrorMode",
+    "GetThreadId", "LocaleNameToLCID", "LCIDToLocaleName", "GetUserDefaultLocaleName", "GetLocaleInfoEx",
+    "GetSystemTimePreciseAsFileTime", "RegGetValueA", "RegGetValueW", "RegDeleteTreeA", "RegDeleteTreeW",
+    "RegSetKeyValueA", "RegDeleteKeyExA", "SHGetKnownFolderPath", "SHCreateItemFromParsingName", "TaskDialog",
+    "TaskDialogIndirect", "SetProcessDPIAware", "ChangeWindowMessageFilter", "ChangeWindowMessageFilterEx",
+};
+
+}  // namespace
 
 TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
 {
@@ -20,6 +42,11 @@ TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
     EXPECT_TRUE(nt->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
     EXPECT_TRUE(nt->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    // Windows XP refuses an image that asks for a newer subsystem than its own, 5.01.
+    EXPECT_EQ(5, nt->OptionalHeader.MajorSubsystemVersion);
+    EXPECT_EQ(1, nt->OptionalHeader.MinorSubsystemVersion);
+    EXPECT_EQ(5, nt->OptionalHeader.MajorOperatingSystemVersion);
+    EXPECT_EQ(1, nt->OptionalHeader.MinorOperatingSystemVersion);
 
     // File offset of a relative virtual address.
     const auto* sections = IMAGE_FIRST_SECTION(nt);
@@ -47,6 +74,18 @@ TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
         std::transform(name.begin(), name.end(), name.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
         names.insert(name);
         EXPECT_EQ(1u, allowed.count(name)) << "imports " << name;
+        // Functions by name; XP's msvcrt has none of the "secure" *_s functions.
+        for (const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
+                 at(imports->OriginalFirstThunk != 0 ? imports->OriginalFirstThunk : imports->FirstThunk));
+             thunk != nullptr && thunk->u1.AddressOfData != 0; ++thunk)
+        {
+            if (IMAGE_SNAP_BY_ORDINAL32(thunk->u1.Ordinal))
+                continue;
+            std::string function = at(thunk->u1.AddressOfData + 2);
+            EXPECT_EQ(0u, kNewerThanXp.count(function)) << name << " " << function << " is newer than Windows XP";
+            EXPECT_FALSE(name == "msvcrt.dll" && function.size() > 2 && function.compare(function.size() - 2, 2, "_s") == 0)
+                << function << " is missing from Windows XP's msvcrt";
+        }
     }
     EXPECT_EQ(1u, names.count("kernel32.dll"));
     EXPECT_EQ(0u, nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size) << "no delay-loaded DLLs";

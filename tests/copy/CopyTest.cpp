@@ -1,0 +1,321 @@
+// The copying engine (CopyWithProgress over CFileTreeCopier) on real folders under the
+// temporary folder, with its progress window and error box driven from a second thread.
+#include "TempTree.h"
+#include "TreeSnapshot.h"
+
+#include "platform/copy/CopyWithProgress.h"
+#include "platform/copy/FileTreeCopier.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using support::Exists;
+using support::ReadBytes;
+using support::Snapshot;
+using support::TempTree;
+using Tree = std::map<std::string, std::string>;
+
+namespace {
+
+struct Outcome
+{
+    int nResult;
+    BOOL bAborted;
+};
+
+// The launcher's request: each source to its destination, flags 0x211.
+Outcome Copy(const std::vector<std::pair<std::string, std::string>>& jobs)
+{
+    std::string from, to;
+    for (const auto& job : jobs)
+    {
+        from.append(job.first).append(1, '\0');
+        to.append(job.second).append(1, '\0');
+    }
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_COPY;
+    op.pFrom = from.c_str();   // std::string adds the list's closing NUL
+    op.pTo = to.c_str();
+    op.fFlags = FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+    op.fAnyOperationsAborted = TRUE;
+    int nResult = CopyWithProgress(&op);
+    return { nResult, op.fAnyOperationsAborted };
+}
+
+// A file of the given size that takes no disk space and is read fast, marked at its start.
+void MakeSparse(const std::string& path, LONGLONG llSize, const std::string& mark)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD dw = 0;
+    LARGE_INTEGER size;
+    size.QuadPart = llSize;
+    ::WriteFile(h, mark.data(), static_cast<DWORD>(mark.size()), &dw, nullptr);
+    ::SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
+    ::SetEndOfFile(h);
+    ::CloseHandle(h);
+}
+
+struct Search
+{
+    bool bOwned;
+    HWND hFound;
+};
+
+BOOL CALLBACK FindOwnWindowProc(HWND h, LPARAM lp)
+{
+    auto* search = reinterpret_cast<Search*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(h) || (::GetWindow(h, GW_OWNER) != nullptr) != search->bOwned)
+        return TRUE;
+    char caption[32] = "";
+    ::GetWindowTextA(h, caption, sizeof(caption));
+    if (::lstrcmpA(caption, "Copying...") != 0)
+        return TRUE;
+    search->hFound = h;
+    return FALSE;
+}
+
+// The progress window (no owner) or the error box (owned), both captioned with the title.
+HWND FindOwnWindow(bool bOwned)
+{
+    Search search = { bOwned, nullptr };
+    ::EnumWindows(&FindOwnWindowProc, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+// Set once the watcher has pressed Cancel.
+HANDLE g_hCancelPressed = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+std::atomic<LONGLONG> g_llBytesRead{0};
+
+// Past the first megabyte, reads wait for the Cancel button: the copy cannot end before
+// it, however fast the machine, and has far more left to copy than the click takes.
+BOOL WINAPI ReadsHeldUntilCancel(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+{
+    if (g_llBytesRead.load() >= (1 << 20) && ::WaitForSingleObject(g_hCancelPressed, 60000) == WAIT_TIMEOUT)
+        ::SetEvent(g_hCancelPressed);   // no Cancel came: let the copy end, and the test fail
+    BOOL bRead = ::ReadFile(h, pBuffer, dwWanted, pdwRead, pOverlapped);
+    g_llBytesRead += bRead ? *pdwRead : 0;
+    return bRead;
+}
+
+// Watches the copy from a second thread: presses Cancel once the bar has moved (when
+// asked to), and closes the error box (owned by the progress window), keeping its text.
+class Watcher
+{
+public:
+    explicit Watcher(bool bCancel) : m_thread([this, bCancel] { Run(bCancel); }) {}
+    ~Watcher() { Stop(); }
+    void Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    std::string m_strBox;
+    bool m_bCancelled = false;
+    bool m_bBoxSeen = false;
+
+private:
+    void Run(bool bCancel)
+    {
+        for (DWORD dwEnd = ::GetTickCount() + 120000; !m_bStop && ::GetTickCount() < dwEnd; ::Sleep(2))
+        {
+            if (HWND hBox = FindOwnWindow(true))
+            {
+                char text[1024] = "";
+                ::GetDlgItemTextA(hBox, 0xFFFF, text, sizeof(text));
+                m_strBox = text;
+                m_bBoxSeen = true;
+                ::PostMessageA(::GetDlgItem(hBox, IDOK), BM_CLICK, 0, 0);
+            }
+            HWND hProgress = FindOwnWindow(false);
+            DWORD_PTR nPos = 0;
+            if (bCancel && !m_bCancelled && hProgress != nullptr
+                && ::SendMessageTimeoutA(::FindWindowExA(hProgress, nullptr, PROGRESS_CLASSA, nullptr), PBM_GETPOS,
+                                         0, 0, SMTO_ABORTIFHUNG, 1000, &nPos) && nPos > 0)
+                m_bCancelled = ::PostMessageA(::GetDlgItem(hProgress, IDCANCEL), BM_CLICK, 0, 0) && ::SetEvent(g_hCancelPressed);
+        }
+    }
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+};
+
+}  // namespace
+
+// Catches: an existing folder not merged into, a replaced file (read-only, hidden or
+// system included) keeping old content or attributes, or a temporary file left behind.
+TEST(CopyTest, MergesIntoAFolderAndReplacesFilesWithTheSourcesAttributes)
+{
+    TempTree tmp("merge");
+    const struct { const char* name; DWORD dwOld; DWORD dwNew; } files[] = {
+        { "plain.txt", FILE_ATTRIBUTE_ARCHIVE, FILE_ATTRIBUTE_ARCHIVE },
+        { "ro.txt", FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_ARCHIVE },
+        { "hidsys.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, FILE_ATTRIBUTE_READONLY },
+        { "sub\\new.txt", 0, FILE_ATTRIBUTE_HIDDEN },
+    };
+    tmp.Write("dst\\keep.txt", "kept");
+    for (const auto& f : files)
+    {
+        tmp.Write(std::string("src\\") + f.name, std::string("new ") + f.name);
+        ::SetFileAttributesA((tmp / "src\\" + f.name).c_str(), f.dwNew);
+        if (f.dwOld == 0)
+            continue;
+        tmp.Write(std::string("dst\\") + f.name, "old");
+        ::SetFileAttributesA((tmp / "dst\\" + f.name).c_str(), f.dwOld);
+    }
+    tmp.MakeDir("src\\empty");
+    Outcome outcome = Copy({ { tmp / "src", tmp / "dst" } });
+    EXPECT_EQ(0, outcome.nResult);
+    EXPECT_FALSE(outcome.bAborted);
+    Tree expected = Snapshot(tmp / "src");
+    expected["keep.txt"] = "kept";
+    EXPECT_EQ(expected, Snapshot(tmp / "dst"));
+    for (const auto& f : files)
+        EXPECT_EQ(::GetFileAttributesA((tmp / "src\\" + f.name).c_str()),
+                  ::GetFileAttributesA((tmp / "dst\\" + f.name).c_str())) << f.name;
+}
+
+// Catches: a cancel that leaves a half file, truncates or deletes a file it was replacing,
+// or leaves its temporary file; a cancel not reported as one.
+TEST(CopyTest, CancelLeavesEveryFileWholeTheEarlierOneOrTheNewOne)
+{
+    for (bool bReinstall : { false, true })
+    {
+        SCOPED_TRACE(bReinstall ? "over an earlier installation" : "into a new folder");
+        TempTree tmp("cancel");
+        Tree earlier;
+        for (const char* name : { "a.txt", "b\\c.txt", "big.bin", "z.txt" })
+        {
+            tmp.Write(std::string("src\\") + name, std::string("new ") + name);
+            earlier[name] = std::string("old ") + name;
+            if (bReinstall)
+                tmp.Write(std::string("dst\\") + name, earlier[name]);
+        }
+        MakeSparse(tmp / "src\\big.bin", 256 << 20, "new big");
+        ::ResetEvent(g_hCancelPressed);
+        g_llBytesRead = 0;
+        CFileTreeCopier::s_pfnReadFile = &ReadsHeldUntilCancel;
+        Watcher watcher(true);
+        Outcome outcome = Copy({ { tmp / "src", tmp / "dst" } });
+        watcher.Stop();
+        CFileTreeCopier::s_pfnReadFile = &::ReadFile;
+        ASSERT_TRUE(watcher.m_bCancelled);
+        EXPECT_FALSE(watcher.m_bBoxSeen) << "a cancel is no error";
+        EXPECT_EQ(ERROR_CANCELLED, outcome.nResult);
+        EXPECT_TRUE(outcome.bAborted);
+        EXPECT_TRUE(ReadBytes(tmp / "dst\\big.bin") == (bReinstall ? earlier["big.bin"] : ""));
+        for (const auto& entry : Snapshot(tmp / "dst"))
+        {
+            if (entry.second == "<dir>")
+                continue;
+            ASSERT_EQ(1u, earlier.count(entry.first)) << entry.first << " is no file of the source";
+            if (entry.second != earlier[entry.first] || !bReinstall)
+            {
+                EXPECT_TRUE("new " + entry.first == entry.second) << entry.first << " is not whole";
+            }
+        }
+    }
+}
+
+// Catches: an error not returned or not shown in the box, and anything made at a
+// destination that the checks refuse.
+TEST(CopyTest, ErrorsAreReturnedAndShownAndRefusedRequestsMakeNothing)
+{
+    TempTree tmp("error");
+    tmp.Write("src\\a.txt", "a");
+    tmp.Write("blocker", "a file in the way");
+    const struct { const char* what; std::string src, dst; int nResult; std::string boxNames; } cases[] = {
+        { "a missing source", tmp / "missing", tmp / "out", ERROR_FILE_NOT_FOUND, tmp / "missing" },
+        { "a file in the way", tmp / "src", tmp / "blocker\\out", ERROR_PATH_NOT_FOUND, tmp / "blocker\\out" },
+        { "the destination inside the source", tmp / "src", tmp / "SRC\\out", ERROR_BAD_PATHNAME, tmp / "SRC\\out" },
+    };
+    Tree before = Snapshot(tmp.Path());
+    for (const auto& c : cases)
+    {
+        Watcher watcher(false);
+        Outcome outcome = Copy({ { c.src, c.dst } });
+        watcher.Stop();
+        EXPECT_EQ(c.nResult, outcome.nResult) << c.what;
+        EXPECT_FALSE(outcome.bAborted) << c.what;
+        EXPECT_NE(std::string::npos, watcher.m_strBox.find(c.boxNames)) << c.what << ": " << watcher.m_strBox;
+        EXPECT_EQ(before, Snapshot(tmp.Path())) << c.what;
+    }
+}
+
+namespace {
+
+BOOL WINAPI EightMegabytesFree(LPCSTR, PULARGE_INTEGER pFree, PULARGE_INTEGER pTotal, PULARGE_INTEGER pTotalFree)
+{
+    pFree->QuadPart = pTotal->QuadPart = pTotalFree->QuadPart = 8 << 20;
+    return TRUE;
+}
+
+// Gives at most 1000 bytes a call, as a network share or a scratched disc may.
+BOOL WINAPI ShortReads(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+{
+    return ::ReadFile(h, pBuffer, dwWanted < 1000 ? dwWanted : 1000, pdwRead, pOverlapped);
+}
+
+}  // namespace
+
+// Catches: a disk too small found out only after folders and files were written, and a
+// message that does not say where and how much.
+TEST(CopyTest, TooLittleFreeSpaceIsFoundBeforeAnythingIsMade)
+{
+    TempTree tmp("full");
+    tmp.MakeDir("src\\sub");
+    tmp.Write("src\\a.txt", "a");
+    MakeSparse(tmp / "src\\sub\\big.bin", (60 << 20) - (64 << 10), "big");   // 60 MB with the clusters
+    CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &EightMegabytesFree;
+    Watcher watcher(false);
+    Outcome outcome = Copy({ { tmp / "src", tmp / "dst\\db" } });
+    watcher.Stop();
+    CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
+    EXPECT_EQ(ERROR_DISK_FULL, outcome.nResult);
+    EXPECT_FALSE(Exists(tmp / "dst"));
+    EXPECT_NE(std::string::npos,
+              watcher.m_strBox.find("There is not enough free space on drive " + tmp.Path().substr(0, 2)
+                                    + ". The database needs 60 MB; 8 MB are free."))
+        << watcher.m_strBox;
+}
+
+// Catches: a short read taken for the end of the file (a truncated copy and no error).
+TEST(CopyTest, ShortReadsStillCopyTheWholeFile)
+{
+    TempTree tmp("short");
+    std::string content;
+    for (int i = 0; content.size() < (3u << 20); ++i)
+        content += std::to_string(i) + ' ';
+    tmp.Write("src\\f.bin", content);
+    CFileTreeCopier::s_pfnReadFile = &ShortReads;
+    Outcome outcome = Copy({ { tmp / "src", tmp / "dst" } });
+    CFileTreeCopier::s_pfnReadFile = &::ReadFile;
+    EXPECT_EQ(0, outcome.nResult);
+    EXPECT_TRUE(ReadBytes(tmp / "dst\\f.bin") == content) << "copied " << ReadBytes(tmp / "dst\\f.bin").size();
+}
+
+// Catches: a folder path past CreateDirectoryA's limit (MAX_PATH - 12) accepted by the
+// checks, so that the copy fails after earlier folders were made.
+TEST(CopyTest, FolderPathsOfMaxPathLessTwelveAreRefusedBeforeAnythingIsMade)
+{
+    for (size_t nLength : { MAX_PATH - 13, MAX_PATH - 12 })
+    {
+        TempTree tmp("deep");
+        tmp.Write("src\\sub\\f", "f");
+        std::string dst = tmp.Path() + std::string(nLength - tmp.Path().size() - 4, 'd');   // + "\sub"
+        Watcher watcher(false);
+        Outcome outcome = Copy({ { tmp / "src", dst } });
+        watcher.Stop();
+        EXPECT_EQ(nLength < MAX_PATH - 12 ? 0 : ERROR_FILENAME_EXCED_RANGE, outcome.nResult) << nLength;
+        EXPECT_EQ(nLength < MAX_PATH - 12, Exists(dst + "\\sub\\f")) << nLength;
+        EXPECT_EQ(nLength < MAX_PATH - 12, Exists(dst)) << nLength;
+    }
+}
