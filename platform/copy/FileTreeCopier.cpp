@@ -353,7 +353,7 @@ DWORD CFileTreeCopier::CheckFreeSpaceOn(const CString& strRoot)
 
     CString strDrive = strRoot.Left(strRoot.GetLength() - 1);
     CString strText;
-    strText.Format("There is not enough free space on drive %s. The database needs %lu MB; %lu MB are free.",
+    strText.Format("There is not enough free space on drive %s. The copy needs %lu MB; %lu MB are free.",
                    static_cast<LPCSTR>(strDrive),
                    static_cast<unsigned long>((static_cast<ULONGLONG>(llNeed) + kMegabyte - 1) / kMegabyte),
                    static_cast<unsigned long>(freeToCaller.QuadPart / kMegabyte));

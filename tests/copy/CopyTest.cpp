@@ -283,7 +283,7 @@ TEST(CopyTest, TooLittleFreeSpaceIsFoundBeforeAnythingIsMade)
     EXPECT_FALSE(Exists(tmp / "dst"));
     EXPECT_NE(std::string::npos,
               watcher.m_strBox.find("There is not enough free space on drive " + tmp.Path().substr(0, 2)
-                                    + ". The database needs 60 MB; 8 MB are free."))
+                                    + ". The copy needs 60 MB; 8 MB are free."))
         << watcher.m_strBox;
 }
 
