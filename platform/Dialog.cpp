@@ -26,6 +26,18 @@ INT_PTR CDialog::DoModal()
                              &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
+{
+    if (m_hWnd != nullptr)
+        return FALSE;
+    m_nIDTemplate = nIDTemplate;
+    m_pParentWnd = pParentWnd;
+    HWND hOwner = pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr;
+    HWND hWnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(nIDTemplate), hOwner,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return hWnd != nullptr;
+}
+
 void CDialog::EndDialog(int nResult)
 {
     ::EndDialog(m_hWnd, nResult);
@@ -65,12 +77,10 @@ LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The messages before WM_INITDIALOG (WM_SETFONT among them) find no object yet.
     if (message == WM_INITDIALOG)
-    {
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
-        reinterpret_cast<CDialog*>(lParam)->m_hWnd = hWnd;
-    }
-    CDialog* pDlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+        reinterpret_cast<CDialog*>(lParam)->Attach(hWnd);
+    CDialog* pDlg = static_cast<CDialog*>(CWnd::FromHandlePermanent(hWnd));
     if (pDlg == nullptr)
         return FALSE;
     if (pDlg->m_bDeclineNext)
@@ -80,7 +90,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     }
     if (message == WM_NCDESTROY)
     {
-        pDlg->m_hWnd = nullptr;
+        pDlg->Detach();
+        pDlg->PostNcDestroy();
         return FALSE;
     }
 

@@ -1,4 +1,5 @@
-// A modal dialog built from a dialog template in the executable's resources.
+// A dialog built from a dialog template in the executable's resources: modal (DoModal)
+// or modeless (Create).
 #pragma once
 
 #include "Wnd.h"
@@ -12,6 +13,11 @@ public:
     // the dialog could not be created.
     virtual INT_PTR DoModal();
     void EndDialog(int nResult);
+
+    // Creates the dialog from the template nIDTemplate without waiting for it; the owner
+    // is pParentWnd and nothing else, so without one the dialog has no owner. It lives
+    // until DestroyWindow. FALSE when it could not be created.
+    virtual BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
     BOOL OnCmdMsg(UINT nID, int nCode) override;
 

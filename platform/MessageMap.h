@@ -51,6 +51,13 @@ LRESULT AfxCall_wl(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
 }
 
 template <auto pfn>
+LRESULT AfxCall_w(CCmdTarget* p, WPARAM wParam, LPARAM)
+{
+    (static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)(static_cast<UINT_PTR>(wParam));
+    return 0;
+}
+
+template <auto pfn>
 LRESULT AfxCall_h(CCmdTarget* p, WPARAM, LPARAM)
 {
     return reinterpret_cast<LRESULT>((static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)());
@@ -85,3 +92,5 @@ protected:                                                      \
     { WM_QUERYDRAGICON, 0, 0, 0, &AfxCall_h<&ThisClass::OnQueryDragIcon> },
 #define ON_WM_CLOSE() \
     { WM_CLOSE, 0, 0, 0, &AfxCall_v<&ThisClass::OnClose> },
+#define ON_WM_TIMER() \
+    { WM_TIMER, 0, 0, 0, &AfxCall_w<&ThisClass::OnTimer> },

@@ -2,16 +2,42 @@
 
 #include "Menu.h"
 
-// The object of a subclassed window is found through a window property: every window
-// carries its own, and no table of all windows is needed.
+// The object of a window is found through a window property: every window carries its
+// own, and no table of all windows is needed.
 static const char s_szObjectProp[] = "VORMEL.CWnd";
 
 CWnd::~CWnd()
 {
     if (m_pfnSuper != nullptr && m_hWnd != nullptr)
         UnsubclassWindow();
+    else if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this)
+        Detach();
     for (CWnd* pChild : m_children)
         delete pChild;
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
+{
+    return hWnd != nullptr ? static_cast<CWnd*>(::GetPropA(hWnd, s_szObjectProp)) : nullptr;
+}
+
+BOOL CWnd::Attach(HWND hWndNew)
+{
+    if (hWndNew == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWndNew) != nullptr)
+        return FALSE;
+    if (!::SetPropA(hWndNew, s_szObjectProp, this))
+        return FALSE;
+    m_hWnd = hWndNew;
+    return TRUE;
+}
+
+HWND CWnd::Detach()
+{
+    HWND hWnd = m_hWnd;
+    if (hWnd != nullptr)
+        ::RemovePropA(hWnd, s_szObjectProp);
+    m_hWnd = nullptr;
+    return hWnd;
 }
 
 CWnd* CWnd::GetDlgItem(int nID)
@@ -27,6 +53,26 @@ CWnd* CWnd::GetDlgItem(int nID)
     CWnd* pChild = m_children.Add(new CWnd);
     pChild->m_hWnd = hChild;
     return pChild;
+}
+
+void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)
+{
+    ::SetDlgItemTextA(m_hWnd, nID, lpszString);
+}
+
+LRESULT CWnd::SendDlgItemMessage(int nID, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return ::SendDlgItemMessageA(m_hWnd, nID, message, wParam, lParam);
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    return m_hWnd != nullptr && ::DestroyWindow(m_hWnd);
+}
+
+void CWnd::SetWindowText(LPCSTR lpszString)
+{
+    ::SetWindowTextA(m_hWnd, lpszString);
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow)
@@ -85,11 +131,8 @@ void CWnd::CenterWindow()
 
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
-    if (hWnd == nullptr || m_hWnd != nullptr || ::GetPropA(hWnd, s_szObjectProp) != nullptr)
+    if (!Attach(hWnd))
         return FALSE;
-    if (!::SetPropA(hWnd, s_szObjectProp, this))
-        return FALSE;
-    m_hWnd = hWnd;
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
     return TRUE;
@@ -101,15 +144,13 @@ HWND CWnd::UnsubclassWindow()
     if (hWnd == nullptr || m_pfnSuper == nullptr)
         return nullptr;
     ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    ::RemovePropA(hWnd, s_szObjectProp);
     m_pfnSuper = nullptr;
-    m_hWnd = nullptr;
-    return hWnd;
+    return Detach();
 }
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWnd* pWnd = static_cast<CWnd*>(::GetPropA(hWnd, s_szObjectProp));
+    CWnd* pWnd = FromHandlePermanent(hWnd);
     if (pWnd == nullptr)
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
 

@@ -1,6 +1,8 @@
 // A window, seen through its handle. The object does not own the window: it is attached
 // while the window lives (a dialog from WM_INITDIALOG, a subclassed window from
-// SubclassWindow until WM_NCDESTROY) and forgets the handle afterwards.
+// SubclassWindow, both until WM_NCDESTROY) and forgets the handle afterwards. Attached
+// objects are found from their handle through one window property, whatever the kind
+// of window.
 #pragma once
 
 #include "CmdTarget.h"
@@ -18,9 +20,20 @@ public:
 
     HWND m_hWnd = nullptr;
 
+    // The object attached to a window, or nullptr.
+    static CWnd* FromHandlePermanent(HWND hWnd);
+    // Ties this object to a window, so that FromHandlePermanent finds it; FALSE when either
+    // is tied already. Detach unties them and returns the handle.
+    BOOL Attach(HWND hWndNew);
+    HWND Detach();
+
     // A non-owning view of a control, kept by this window until it is destroyed.
     CWnd* GetDlgItem(int nID);
+    void SetDlgItemText(int nID, LPCSTR lpszString);
+    LRESULT SendDlgItemMessage(int nID, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+    BOOL DestroyWindow();
+    void SetWindowText(LPCSTR lpszString);
     BOOL ShowWindow(int nCmdShow);
     BOOL EnableWindow(BOOL bEnable = TRUE);
     BOOL IsIconic() const;

@@ -1,10 +1,10 @@
 // The copying engine: checks the request, runs CFileTreeCopier on a worker thread, shows
-// CCopyProgressWnd and runs the calling thread's messages until the worker has ended, then
+// CCopyProgressDlg and runs the calling thread's messages until the worker has ended, then
 // reports the first error.
 #include "platform/copy/CopyWithProgress.h"
 
 #include "platform/copy/CopyPath.h"
-#include "platform/copy/CopyProgressWnd.h"
+#include "platform/copy/CopyProgressDlg.h"
 #include "platform/copy/FileTreeCopier.h"
 
 #include <commctrl.h>
@@ -54,10 +54,10 @@ bool IsDialogWindow(HWND hWnd)
     return ::GetClassNameA(hWnd, szClass, sizeof(szClass)) > 0 && ::lstrcmpA(szClass, "#32770") == 0;
 }
 
-// Runs the thread's messages until hWorker has ended. Keyboard messages of the progress
-// window and of any dialog of the thread go through the dialog manager, as their own loops
-// would do. Returns whether a WM_QUIT arrived, with its exit code.
-bool RunMessagesUntil(HANDLE hWorker, HWND hProgress, WPARAM& wQuitCode)
+// Runs the thread's messages until hWorker has ended. Keyboard messages of any dialog of
+// the thread, the progress window among them, go through the dialog manager, as their own
+// loops would do. Returns whether a WM_QUIT arrived, with its exit code.
+bool RunMessagesUntil(HANDLE hWorker, WPARAM& wQuitCode)
 {
     bool bQuit = false;
     for (;;)
@@ -76,8 +76,7 @@ bool RunMessagesUntil(HANDLE hWorker, HWND hProgress, WPARAM& wQuitCode)
                 continue;
             }
             HWND hRoot = msg.hwnd != nullptr ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            bool bHandled = hRoot != nullptr && (hRoot == hProgress || IsDialogWindow(hRoot))
-                && ::IsDialogMessageA(hRoot, &msg);
+            bool bHandled = hRoot != nullptr && IsDialogWindow(hRoot) && ::IsDialogMessageA(hRoot, &msg);
             if (!bHandled)
             {
                 ::TranslateMessage(&msg);
@@ -113,8 +112,10 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
 
     INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_PROGRESS_CLASS };
     ::InitCommonControlsEx(&icc);
-    CCopyProgressWnd progress(copier);
-    progress.Create(pszTitle);   // without a window the copy still runs, errors still show
+    // No owner: the launcher stays live beside the progress window. Without the window the
+    // copy still runs and errors still show.
+    CCopyProgressDlg progress(copier, pszTitle);
+    progress.Create(CCopyProgressDlg::IDD);
 
     WorkerContext context = { &copier, ERROR_GEN_FAILURE };
     DWORD dwResult;
@@ -123,7 +124,7 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &WorkerMain, &context, 0, nullptr));
     if (hWorker != nullptr)
     {
-        bQuit = RunMessagesUntil(hWorker, progress.GetSafeHwnd(), wQuitCode);
+        bQuit = RunMessagesUntil(hWorker, wQuitCode);
         ::CloseHandle(hWorker);
         dwResult = context.dwResult;
     }
@@ -139,9 +140,9 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
         if (!strText.IsEmpty())
             strText += "\r\n\r\n";
         strText += SystemErrorText(dwResult);
-        ::MessageBoxA(progress.GetSafeHwnd(), strText, pszTitle, MB_OK | MB_ICONERROR);
+        ::MessageBoxA(progress.m_hWnd, strText, pszTitle, MB_OK | MB_ICONERROR);
     }
-    progress.Destroy();
+    progress.DestroyWindow();
     if (bQuit)
         ::PostQuitMessage(static_cast<int>(wQuitCode));
 
