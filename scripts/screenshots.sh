@@ -2,8 +2,9 @@
 # Redraws the README's pictures in docs/ from the real launcher under Xvfb and Wine, with
 # the same fonts and settings as the tests: the program screen, its About box, the database
 # screen, the progress window during a copy and the result message. A helper of its own
-# (scripts/screenshots/, built here) presses the buttons and chooses the folder, as a user
+# (scripts/screenshots/ShotDriver.cpp, built here) presses the buttons and chooses the folder, as a user
 # would, and tells where each window is; each picture is that window cut from the screen.
+# The helper works windows with the tests' own support library (tests/support).
 #   BUILD_DIR   build folder (default: build)
 set -euo pipefail
 self=$(realpath "$0")
@@ -17,7 +18,7 @@ take_screenshots() {
   # When a window does not come, the whole screen tells why.
   trap 'import -window root "$BUILD_DIR/screenshots-failed.png"; echo "screen saved: $BUILD_DIR/screenshots-failed.png" >&2' ERR
   mkdir -p "$WINEPREFIX/drive_c/VORMEL"
-  drv() { wine "$BUILD_DIR/shotdriver/shotdriver.exe" "$@" </dev/null; }
+  drv() { wine "$BUILD_DIR/tests/shotdriver.exe" "$@" </dev/null; }
   # Cuts a window out of the screen; its place ("x y width height") comes on standard
   # input. The virtual desktop fills the screen from its top left corner.
   crop() {
@@ -45,9 +46,9 @@ take_screenshots() {
   drv click main "$main" 1002
   drv click box "*" 6                      # the disk space question: Yes
   drv choose 'C:\VORMEL'
-  # Watch for the progress window before the copy starts: it is cut out as soon as its bar
-  # reaches a fifth, while the helper tells where it is.
-  exec 3< <(drv progress "Copying..." 20)
+  # Watch for the progress window before the copy starts: it is cut out as soon as it
+  # tells the time left, while the helper tells where it is.
+  exec 3< <(drv shows "Copying..." "left")
   drv click box "*" 6                      # the installation is started: Yes
   crop copy-progress.png <&3
   shot install-completed.png box "*" "Installation completed."
@@ -63,10 +64,8 @@ fi
 bash scripts/setup-debian.sh
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
 toolchain=$PWD/cmake/toolchain-i686-mingw.cmake
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup VORMELInstall demo >/dev/null
-cmake -S scripts/screenshots -B "$BUILD_DIR/shotdriver" -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
-cmake --build "$BUILD_DIR/shotdriver" >/dev/null
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVORMEL_TESTS=ON >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup VORMELInstall demo shotdriver >/dev/null
 
 work=$BUILD_DIR/screenshots
 rm -rf "$work"
@@ -77,7 +76,7 @@ cp -r "$BUILD_DIR/demo/database" "$work/dist"
 for sheet in 5339 5340 5439 5440; do
   mkdir -p "$work/dist/landuse/$sheet" "$work/dist/1kmav_dem/$sheet"
   for i in $(seq -w 1 300); do head -c 40000 /dev/urandom > "$work/dist/landuse/$sheet/L03-b-$sheet-$i.csv"; done
-  truncate -s 150M "$work/dist/1kmav_dem/$sheet/G04-a-$sheet-mesh.dem"
+  truncate -s 400M "$work/dist/1kmav_dem/$sheet/G04-a-$sheet-mesh.dem"
 done
 
 export WINEPREFIX="$work/wineprefix" LANG=ja_JP.UTF-8 BUILD_DIR work
