@@ -21,8 +21,9 @@
 // or lie inside it, every file path of the trees must be shorter than MAX_PATH and every
 // folder path shorter than MAX_PATH - 12 (CreateDirectoryA's limit), and each destination
 // volume must have the free space the copy needs (the files rounded up to whole clusters,
-// less the files they replace); otherwise nothing is made. While the call runs, a progress window without owner shows the copy
-// (caption the title, the file being copied, a bar over the total bytes, a Cancel button);
+// less the files they replace); otherwise nothing is made. While the call runs, a progress
+// window without owner shows the copy (caption the title, the file being copied, a bar over
+// the total bytes, the megabytes copied and the time left, a Cancel button);
 // the call returns only when the copy has ended, but runs the thread's messages meanwhile,
 // so every window of the program keeps answering. A WM_QUIT that arrives meanwhile is
 // posted again before the call returns. The file work runs on threads of its own (one,
@@ -31,8 +32,8 @@
 //
 // Result: 0 on success; ERROR_CANCELLED (1223) when the user cancelled (Cancel, Escape or
 // the close box: a new file being written is deleted, a file being replaced keeps its old
-// content, complete ones stay, no temporary file is left); otherwise the
-// first error, which the user has been shown in a message box (owner the progress window,
+// content, complete ones stay, no temporary file is left); otherwise the first error,
+// which the user has been shown in a message box (owner the progress window,
 // caption the title, MB_OK | MB_ICONERROR) that names the file and gives the system's own
 // text for the error, before the call returns. Errors: a missing source gives the error
 // of GetFileAttributesA (ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND); a path that is not

@@ -1,14 +1,14 @@
 // The copying engine (CopyWithProgress over CFileTreeCopier) on real folders under the
 // temporary folder, with its progress window and error box driven from a second thread.
+#include "Process.h"
 #include "TempTree.h"
 #include "TreeSnapshot.h"
+#include "Wait.h"
 
 #include "platform/copy/CopyWithProgress.h"
 #include "platform/copy/FileTreeCopier.h"
 
 #include <gtest/gtest.h>
-
-#include <commctrl.h>
 
 #include <atomic>
 #include <thread>
@@ -48,70 +48,42 @@ Outcome Copy(const std::vector<std::pair<std::string, std::string>>& jobs)
     return { nResult, op.fAnyOperationsAborted };
 }
 
-// A file of the given size that takes no disk space and is read fast, marked at its start.
-void MakeSparse(const std::string& path, LONGLONG llSize, const std::string& mark)
-{
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD dw = 0;
-    LARGE_INTEGER size;
-    size.QuadPart = llSize;
-    ::WriteFile(h, mark.data(), static_cast<DWORD>(mark.size()), &dw, nullptr);
-    ::SetFilePointerEx(h, size, nullptr, FILE_BEGIN);
-    ::SetEndOfFile(h);
-    ::CloseHandle(h);
-}
-
-struct Search
-{
-    bool bOwned;
-    HWND hFound;
-};
-
-BOOL CALLBACK FindOwnWindowProc(HWND h, LPARAM lp)
-{
-    auto* search = reinterpret_cast<Search*>(lp);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(h, &pid);
-    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(h) || (::GetWindow(h, GW_OWNER) != nullptr) != search->bOwned)
-        return TRUE;
-    char caption[32] = "";
-    ::GetWindowTextA(h, caption, sizeof(caption));
-    if (::lstrcmpA(caption, "Copying...") != 0)
-        return TRUE;
-    search->hFound = h;
-    return FALSE;
-}
-
 // The progress window (no owner) or the error box (owned), both captioned with the title.
 HWND FindOwnWindow(bool bOwned)
 {
-    Search search = { bOwned, nullptr };
-    ::EnumWindows(&FindOwnWindowProc, reinterpret_cast<LPARAM>(&search));
-    return search.hFound;
+    for (HWND h : support::WindowsTitled(L"Copying..."))
+    {
+        if ((::GetWindow(h, GW_OWNER) != nullptr) == bOwned)
+            return h;
+    }
+    return nullptr;
 }
 
-// Set once the watcher has pressed Cancel.
-HANDLE g_hCancelPressed = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 std::atomic<LONGLONG> g_llBytesRead{0};
+std::atomic<bool> g_bCancelPressed{false};
 
-// Past the first megabyte, reads wait for the Cancel button: the copy cannot end before
-// it, however fast the machine, and has far more left to copy than the click takes.
-BOOL WINAPI ReadsHeldUntilCancel(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
+// Past the first megabyte, reads press the progress window's Cancel button and wait until
+// it has taken: the copy cannot end before the cancel, however fast the machine.
+BOOL WINAPI ReadsUntilCancel(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwRead, LPOVERLAPPED pOverlapped)
 {
-    if (g_llBytesRead.load() >= (1 << 20) && ::WaitForSingleObject(g_hCancelPressed, 60000) == WAIT_TIMEOUT)
-        ::SetEvent(g_hCancelPressed);   // no Cancel came: let the copy end, and the test fail
+    if (g_llBytesRead.load() >= (1 << 20))
+    {
+        HWND hCancel = ::GetDlgItem(FindOwnWindow(false), IDCANCEL);
+        if (!g_bCancelPressed.exchange(true))
+            ::PostMessageA(hCancel, BM_CLICK, 0, 0);
+        support::WaitUntil([&] { return !::IsWindowEnabled(hCancel); }, 60000);
+    }
     BOOL bRead = ::ReadFile(h, pBuffer, dwWanted, pdwRead, pOverlapped);
     g_llBytesRead += bRead ? *pdwRead : 0;
     return bRead;
 }
 
-// Watches the copy from a second thread: presses Cancel once the bar has moved (when
-// asked to), and closes the error box (owned by the progress window), keeping its text.
+// Watches the copy from a second thread and closes its error box (owned by the progress
+// window), keeping its text.
 class Watcher
 {
 public:
-    explicit Watcher(bool bCancel) : m_thread([this, bCancel] { Run(bCancel); }) {}
+    Watcher() : m_thread([this] { Run(); }) {}
     ~Watcher() { Stop(); }
     void Stop()
     {
@@ -120,11 +92,10 @@ public:
             m_thread.join();
     }
     std::string m_strBox;
-    bool m_bCancelled = false;
     bool m_bBoxSeen = false;
 
 private:
-    void Run(bool bCancel)
+    void Run()
     {
         for (DWORD dwEnd = ::GetTickCount() + 120000; !m_bStop && ::GetTickCount() < dwEnd; ::Sleep(2))
         {
@@ -136,12 +107,6 @@ private:
                 m_bBoxSeen = true;
                 ::PostMessageA(::GetDlgItem(hBox, IDOK), BM_CLICK, 0, 0);
             }
-            HWND hProgress = FindOwnWindow(false);
-            DWORD_PTR nPos = 0;
-            if (bCancel && !m_bCancelled && hProgress != nullptr
-                && ::SendMessageTimeoutA(::FindWindowExA(hProgress, nullptr, PROGRESS_CLASSA, nullptr), PBM_GETPOS,
-                                         0, 0, SMTO_ABORTIFHUNG, 1000, &nPos) && nPos > 0)
-                m_bCancelled = ::PostMessageA(::GetDlgItem(hProgress, IDCANCEL), BM_CLICK, 0, 0) && ::SetEvent(g_hCancelPressed);
         }
     }
     std::atomic<bool> m_bStop{false};
@@ -199,15 +164,15 @@ TEST(CopyTest, CancelLeavesEveryFileWholeTheEarlierOneOrTheNewOne)
             if (bReinstall)
                 tmp.Write(std::string("dst\\") + name, earlier[name]);
         }
-        MakeSparse(tmp / "src\\big.bin", 256 << 20, "new big");
-        ::ResetEvent(g_hCancelPressed);
+        support::WriteSparse(tmp / "src\\big.bin", 256 << 20, "new big");
+        g_bCancelPressed = false;
         g_llBytesRead = 0;
-        CFileTreeCopier::s_pfnReadFile = &ReadsHeldUntilCancel;
-        Watcher watcher(true);
+        CFileTreeCopier::s_pfnReadFile = &ReadsUntilCancel;
+        Watcher watcher;
         Outcome outcome = Copy({ { tmp / "src", tmp / "dst" } });
         watcher.Stop();
         CFileTreeCopier::s_pfnReadFile = &::ReadFile;
-        ASSERT_TRUE(watcher.m_bCancelled);
+        ASSERT_TRUE(g_bCancelPressed);
         EXPECT_FALSE(watcher.m_bBoxSeen) << "a cancel is no error";
         EXPECT_EQ(ERROR_CANCELLED, outcome.nResult);
         EXPECT_TRUE(outcome.bAborted);
@@ -240,7 +205,7 @@ TEST(CopyTest, ErrorsAreReturnedAndShownAndRefusedRequestsMakeNothing)
     Tree before = Snapshot(tmp.Path());
     for (const auto& c : cases)
     {
-        Watcher watcher(false);
+        Watcher watcher;
         Outcome outcome = Copy({ { c.src, c.dst } });
         watcher.Stop();
         EXPECT_EQ(c.nResult, outcome.nResult) << c.what;
@@ -273,9 +238,9 @@ TEST(CopyTest, TooLittleFreeSpaceIsFoundBeforeAnythingIsMade)
     TempTree tmp("full");
     tmp.MakeDir("src\\sub");
     tmp.Write("src\\a.txt", "a");
-    MakeSparse(tmp / "src\\sub\\big.bin", (60 << 20) - (64 << 10), "big");   // 60 MB with the clusters
+    support::WriteSparse(tmp / "src\\sub\\big.bin", (60 << 20) - (64 << 10), "big");   // 60 MB with the clusters
     CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &EightMegabytesFree;
-    Watcher watcher(false);
+    Watcher watcher;
     Outcome outcome = Copy({ { tmp / "src", tmp / "dst\\db" } });
     watcher.Stop();
     CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
@@ -311,7 +276,7 @@ TEST(CopyTest, FolderPathsOfMaxPathLessTwelveAreRefusedBeforeAnythingIsMade)
         TempTree tmp("deep");
         tmp.Write("src\\sub\\f", "f");
         std::string dst = tmp.Path() + std::string(nLength - tmp.Path().size() - 4, 'd');   // + "\sub"
-        Watcher watcher(false);
+        Watcher watcher;
         Outcome outcome = Copy({ { tmp / "src", dst } });
         watcher.Stop();
         EXPECT_EQ(nLength < MAX_PATH - 12 ? 0 : ERROR_FILENAME_EXCED_RANGE, outcome.nResult) << nLength;

@@ -23,24 +23,11 @@ const wchar_t kSpaceQuestion[] = L"The installation requires available disk spac
 const wchar_t kStartQuestion[] = L"The installation is started. Is it all right?";
 const int kEscape = -1;
 
-void SetRegisteredPath(const char* pszPath)
-{
-    HKEY hKey = nullptr;
-    ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr);
-    ::RegSetValueExA(hKey, "reriPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(pszPath), lstrlenA(pszPath) + 1);
-    ::RegCloseKey(hKey);
-}
-
 std::string RegisteredPath()
 {
-    HKEY hKey = nullptr;
     char szValue[1024] = "";
     DWORD cb = sizeof(szValue);
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return "<none>";
-    LONG lResult = ::RegQueryValueExA(hKey, "reriPath", nullptr, nullptr, reinterpret_cast<BYTE*>(szValue), &cb);
-    ::RegCloseKey(hKey);
-    return lResult == ERROR_SUCCESS ? szValue : "<none>";
+    return ::SHGetValueA(HKEY_CURRENT_USER, kKey, "reriPath", nullptr, szValue, &cb) == ERROR_SUCCESS ? szValue : "<none>";
 }
 
 // The product's key with an empty protected access list: it can be neither opened nor
@@ -99,7 +86,7 @@ void RunInstallation(const Case& c, const std::string& folder)
 {
     SCOPED_TRACE(c.what);
     ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
-    SetRegisteredPath("C:\\older\\");
+    ::SHSetValueA(HKEY_CURRENT_USER, kKey, "reriPath", REG_SZ, "C:\\older\\", 11);
     std::unique_ptr<LockedKey> pLock(c.fault == LockedRegistry ? new LockedKey : nullptr);
     TempTree dest("dest");
     std::string destRoot = dest.Path() + "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
@@ -203,14 +190,7 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
         if (c.fault == MissingSource)
             ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
         if (c.fault == CancelCopy)
-        {
-            // A sparse file: made at once, yet long enough to copy that Cancel comes first.
-            HANDLE hFile = ::CreateFileA((dist.folder + "terrain\\large.bin").c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, 0, nullptr);
-            ::SetFilePointer(hFile, 400 << 20, nullptr, FILE_BEGIN);
-            ::SetEndOfFile(hFile);
-            ::CloseHandle(hFile);
-        }
+            WriteSparse(dist.folder + "terrain\\large.bin", 400 << 20);  // long enough that Cancel comes first
         RunInstallation(c, dist.folder);
     }
 }

@@ -1,28 +1,12 @@
 #include "Distribution.h"
 
-#include "TreeSnapshot.h"
+#include <shellapi.h>
 
 #ifndef VORMEL_BUILD_DIR
 #error "VORMEL_BUILD_DIR must name the build tree"
 #endif
 
 namespace support {
-
-namespace {
-
-void CopyTree(const std::string& from, const std::string& to)
-{
-    MakeDirs(to);
-    for (const auto& entry : Snapshot(from))
-    {
-        if (entry.second == "<dir>")
-            MakeDirs(to + "\\" + entry.first);
-        else
-            ::CopyFileA((from + "\\" + entry.first).c_str(), (to + "\\" + entry.first).c_str(), FALSE);
-    }
-}
-
-}  // namespace
 
 std::string BuildDir()
 {
@@ -54,8 +38,16 @@ void Distribution::AddInstaller(const std::string& relativePath) const
 
 void Distribution::AddDataFolders() const
 {
+    std::string from;
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
-        CopyTree(BuildDir() + "\\demo\\database\\" + name, folder + name);
+        from += BuildDir() + "\\demo\\database\\" + name + '\0';
+    std::string to = folder + '\0';
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_COPY;
+    op.pFrom = from.c_str();   // the string's own NUL closes the list
+    op.pTo = to.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI | FOF_SILENT;
+    ::SHFileOperationA(&op);
 }
 
 }  // namespace support

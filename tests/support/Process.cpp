@@ -77,16 +77,7 @@ std::vector<HWND> WindowsTitled(const std::wstring& caption)
 
 HWND Process::WaitMainWindow() const
 {
-    HWND hFound = nullptr;
-    WaitUntil([&] {
-        for (HWND h : TopWindows())
-        {
-            if (::GetWindow(h, GW_OWNER) == nullptr && WindowText(h) == L"VORMEL setup luncher")
-                hFound = h;
-        }
-        return hFound != nullptr;
-    });
-    return hFound;
+    return WaitPopup(nullptr, L"VORMEL setup luncher");
 }
 
 HWND Process::StartLauncher(const std::string& exePath, const std::string& workingDir)

@@ -4,16 +4,23 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace support {
 
 namespace {
 
-// A 0x5C byte that ends a double-byte character is no separator.
-bool IsSeparatorAt(const std::string& path, size_t i)
+// Where each folder of the path ends, walked character by character: a double-byte
+// character may end in the byte 0x5C.
+std::vector<size_t> Separators(const std::string& path)
 {
-    return path[i] == '\\' && (i == 0 || !::IsDBCSLeadByte(static_cast<BYTE>(path[i - 1]))
-                               || (i >= 2 && ::IsDBCSLeadByte(static_cast<BYTE>(path[i - 2]))));
+    std::vector<size_t> ends;
+    for (const char* p = path.c_str(); *p != '\0'; p = ::CharNextA(p))
+    {
+        if (*p == '\\' && p - path.c_str() > 2)
+            ends.push_back(static_cast<size_t>(p - path.c_str()));
+    }
+    return ends;
 }
 
 void RemoveTree(std::string path)
@@ -55,10 +62,7 @@ void TempTree::MakeDir(const std::string& rel) const
 void TempTree::Write(const std::string& rel, const std::string& bytes) const
 {
     std::string path = m_path + rel;
-    size_t nSlash = path.size();
-    while (nSlash > m_path.size() && !IsSeparatorAt(path, --nSlash))
-        continue;
-    MakeDirs(path.substr(0, nSlash));
+    MakeDirs(path.substr(0, Separators(path).back()));
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD n = 0;
     if (h == INVALID_HANDLE_VALUE || !::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr))
@@ -87,13 +91,22 @@ bool Exists(const std::string& path)
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void WriteSparse(const std::string& path, LONGLONG llSize, const std::string& head)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    ::WriteFile(h, head.data(), static_cast<DWORD>(head.size()), &n, nullptr);
+    LONG nHigh = static_cast<LONG>(llSize >> 32);
+    ::SetFilePointer(h, static_cast<LONG>(llSize), &nHigh, FILE_BEGIN);
+    ::SetEndOfFile(h);
+    ::CloseHandle(h);
+}
+
 void MakeDirs(const std::string& path)
 {
-    for (size_t i = 3; i <= path.size(); ++i)
-    {
-        if (i == path.size() || IsSeparatorAt(path, i))
-            ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-    }
+    for (size_t nEnd : Separators(path))
+        ::CreateDirectoryA(path.substr(0, nEnd).c_str(), nullptr);
+    ::CreateDirectoryA(path.c_str(), nullptr);
 }
 
 }  // namespace support

@@ -26,6 +26,8 @@ private:
 
 std::string ReadBytes(const std::string& path);  // the whole file; "" when missing
 bool Exists(const std::string& path);
+// A file of the given size that starts with head and takes no disk space for the rest.
+void WriteSparse(const std::string& path, LONGLONG llSize, const std::string& head = "");
 void MakeDirs(const std::string& path);          // with every missing parent
 
 }  // namespace support

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+// Catches: a wrong amount, or a time left shown before the pace is known, rounded wrongly
+// or in the wrong unit.
 TEST(CopyAmountTest, AmountInMegabytesAndTimeLeftOnceThePaceIsKnown)
 {
     const ULONGLONG MB = 1024 * 1024;
