@@ -143,22 +143,29 @@ void RunInstallation(const Case& c, const std::string& folder)
         EXPECT_FALSE(ButtonsEnabled(hMain)) << "the buttons stay off while the result is up";
         Click(hBox, IDOK);
     }
-    // Back at the launcher with nothing else open, its buttons on again.
-    EXPECT_TRUE(WaitUntil([&] { return launcher.TopWindows().size() == 1 && ButtonsEnabled(hMain); }));
+    // Posted now, the About command is handled once the command has ended: its box must
+    // then be the only window beside the launcher, whose buttons are on again. Twice: a
+    // window being made when the first came shows before the second.
+    for (int nCheck = 0; nCheck < 2; ++nCheck)
+    {
+        ::PostMessageW(hMain, WM_SYSCOMMAND, ID_SYSCMD_ABOUT, 0);
+        HWND hAbout = launcher.WaitPopup(hMain, L"About VORMELSetup");
+        ASSERT_NE(nullptr, hAbout);
+        EXPECT_EQ(2u, launcher.TopWindows().size());
+        EXPECT_TRUE(ButtonsEnabled(hMain));
+        Click(hAbout, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(hAbout); }));
+    }
     pLock.reset();
     EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
-    auto copied = Snapshot(destRoot);
     if (c.bCopied)
     {
         for (const char* name : { "landuse", "terrain", "1kmav_dem" })
-        {
-            for (const auto& entry : Snapshot(folder + name))
-                EXPECT_EQ(entry.second, copied[std::string(name) + "\\" + entry.first]) << name << "\\" << entry.first;
-        }
+            EXPECT_EQ(Snapshot(folder + name), Snapshot(destRoot + "\\" + name)) << name;
     }
     else if (c.fault != CancelCopy)
     {
-        EXPECT_TRUE(copied.empty());
+        EXPECT_TRUE(Snapshot(destRoot).empty());
     }
     ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
 }

@@ -40,17 +40,9 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         SCOPED_TRACE(c.what);
         std::string subfolder = c.subfolder;
         if (c.nExePathLength != 0)
-        {
-            size_t nBase = TempTree("dist").Path().size() + subfolder.size() + 1 + strlen(c.exeName);
-            while (nBase + 30 < c.nExePathLength)
-                subfolder += "\\" + std::string(29, 'd'), nBase += 30;
-            subfolder += "\\" + std::string(c.nExePathLength - nBase - 1, 'e');
-        }
+            subfolder += "\\" + std::string(c.nExePathLength - TempTree("dist").Path().size() - subfolder.size() - 2 - strlen(c.exeName), 'd');
         Distribution dist(c.exeName, subfolder);
-        if (c.nExePathLength != 0)
-        {
-            ASSERT_EQ(c.nExePathLength, dist.exePath.size());
-        }
+        ASSERT_TRUE(c.nExePathLength == 0 || dist.exePath.size() == c.nExePathLength) << dist.exePath;
         dist.SetInstallList(c.list);
         if (c.bInstaller)
             dist.AddInstaller("Installer\\VORMELInstall.exe");

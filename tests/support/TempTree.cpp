@@ -3,7 +3,8 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace support {
@@ -63,27 +64,13 @@ void TempTree::Write(const std::string& rel, const std::string& bytes) const
 {
     std::string path = m_path + rel;
     MakeDirs(path.substr(0, Separators(path).back()));
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD n = 0;
-    if (h == INVALID_HANDLE_VALUE || !::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr))
-    {
-        std::fprintf(stderr, "cannot write %s (error %lu)\n", path.c_str(), ::GetLastError());
-        std::abort();
-    }
-    ::CloseHandle(h);
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string ReadBytes(const std::string& path)
 {
-    std::string result;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    static char buffer[1 << 16];
-    DWORD n = 0;
-    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof(buffer), &n, nullptr) && n > 0)
-        result.append(buffer, n);
-    ::CloseHandle(h);
-    return result;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool Exists(const std::string& path)

@@ -22,6 +22,10 @@ void AddFolder(const std::string& root, const std::string& rel, std::map<std::st
             result[rel + name] = "<dir>";
             AddFolder(root, rel + name + "\\", result);
         }
+        else if (fd.nFileSizeHigh != 0 || fd.nFileSizeLow > (1u << 20))
+        {
+            result[rel + name] = "<" + std::to_string((static_cast<ULONGLONG>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow) + " bytes>";
+        }
         else
         {
             result[rel + name] = ReadBytes(root + rel + name);

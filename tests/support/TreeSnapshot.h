@@ -6,8 +6,9 @@
 
 namespace support {
 
-// Every file and folder beneath root: relative path -> content ("<dir>" for a folder).
-// Empty when root does not exist.
+// Every file and folder beneath root: relative path -> content ("<dir>" for a folder, and
+// "<N bytes>" for a file of more than a megabyte, so that a failed comparison prints
+// quickly). Empty when root does not exist.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
 }  // namespace support
