@@ -31,25 +31,20 @@ std::string RegisteredPath()
 }
 
 // The product's key with an empty protected access list: it can be neither opened nor
-// created, until this object opens it up again through the handle it keeps.
+// created, until this object opens it to everyone again through the handle it keeps.
 struct LockedKey
 {
     HKEY hKey = nullptr;
-    LockedKey()
+    LockedKey() { SetAccess("D:P"); }
+    ~LockedKey() { SetAccess("D:(A;;GA;;;WD)"); ::RegCloseKey(hKey); }
+    void SetAccess(const char* pszSddl)
     {
-        PSECURITY_DESCRIPTOR pLocked = nullptr;
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, WRITE_DAC, nullptr, &hKey, nullptr);
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P", SDDL_REVISION_1, &pLocked, nullptr);
-        EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pLocked));
-        ::LocalFree(pLocked);
-    }
-    ~LockedKey()
-    {
-        SECURITY_DESCRIPTOR open;
-        ::InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
-        ::SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
-        ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, &open);
-        ::RegCloseKey(hKey);
+        PSECURITY_DESCRIPTOR pSecurity = nullptr;
+        if (hKey == nullptr)
+            ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, WRITE_DAC, nullptr, &hKey, nullptr);
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(pszSddl, SDDL_REVISION_1, &pSecurity, nullptr);
+        EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSecurity));
+        ::LocalFree(pSecurity);
     }
 };
 

@@ -70,12 +70,8 @@ TEST(LauncherTest, MissingInstallListIsReportedFirst)
     Distribution dist;
     Process launcher;
     ASSERT_TRUE(launcher.Start(dist.exePath, dist.folder));
-    HWND hBox = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND h : launcher.TopWindows())
-            hBox = WindowText(h) == L"VORMELSetup" ? h : hBox;
-        return hBox != nullptr;
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return !WindowsTitled(L"VORMELSetup").empty(); }));
+    HWND hBox = WindowsTitled(L"VORMELSetup")[0];
     EXPECT_EQ(Wide(u8"ファイルが開けません。\n[") + Wide(dist.folder + "InstallList.txt") + L"]",
               WindowText(Item(hBox, 0xFFFF)));
     HWND hOwner = ::GetWindow(hBox, GW_OWNER);
@@ -110,7 +106,7 @@ TEST(LauncherTest, ProductButtonStartsTheInstallerOrSaysItFailed)
     for (HWND hInstaller : WindowsTitled(L"VORMEL Installer"))
         Click(hInstaller, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return WindowsTitled(L"VORMEL Installer").empty(); }));
-    EXPECT_TRUE(launcher.Running());
+    EXPECT_FALSE(launcher.WaitExit(0));
 
     ASSERT_TRUE(WaitUntil([&] { return ::DeleteFileA((dist.folder + "Installer\\VORMELInstall.exe").c_str()) != FALSE; }));
     Click(hMain, IDC_INSTALL_PRODUCT);
@@ -120,7 +116,7 @@ TEST(LauncherTest, ProductButtonStartsTheInstallerOrSaysItFailed)
     EXPECT_FALSE(::IsWindowEnabled(hMain)) << "the box is modal over the launcher";
     Click(hBox, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hBox) && ::IsWindowEnabled(hMain); }));
-    EXPECT_TRUE(launcher.Running());
+    EXPECT_FALSE(launcher.WaitExit(0));
 }
 
 // Escape and Enter do not close the launcher; the About box opens modally over it from
@@ -147,7 +143,7 @@ TEST(LauncherTest, KeysAreIgnoredAndTheAboutBoxIsModal)
         PressKey(hAbout, vkClose);
         EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(hAbout) && ::IsWindowEnabled(hMain); }));
     }
-    EXPECT_TRUE(launcher.Running());
+    EXPECT_FALSE(launcher.WaitExit(0));
 }
 
 // Exit, the close command and Alt+F4 each end the program.

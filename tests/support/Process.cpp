@@ -9,7 +9,7 @@ Process::~Process()
 {
     if (m_pi.hProcess == nullptr)
         return;
-    if (Running())
+    if (!WaitExit(0))
     {
         ::TerminateProcess(m_pi.hProcess, 99);
         ::WaitForSingleObject(m_pi.hProcess, 10000);
@@ -30,11 +30,6 @@ bool Process::Start(const std::string& exePath, const std::string& workingDir)
 bool Process::WaitExit(DWORD timeoutMs)
 {
     return ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
-}
-
-bool Process::Running() const
-{
-    return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
 }
 
 namespace {

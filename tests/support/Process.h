@@ -17,8 +17,7 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Start(const std::string& exePath, const std::string& workingDir);
-    bool WaitExit(DWORD timeoutMs = 20000);
-    bool Running() const;
+    bool WaitExit(DWORD timeoutMs = 20000);  // false while it still runs
 
     // Visible top-level windows of this process.
     std::vector<HWND> TopWindows() const;

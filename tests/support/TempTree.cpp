@@ -55,11 +55,6 @@ TempTree::~TempTree()
     RemoveTree(m_path.substr(0, m_path.size() - 1));
 }
 
-void TempTree::MakeDir(const std::string& rel) const
-{
-    MakeDirs(m_path + rel);
-}
-
 void TempTree::Write(const std::string& rel, const std::string& bytes) const
 {
     std::string path = m_path + rel;
@@ -71,11 +66,6 @@ std::string ReadBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void WriteSparse(const std::string& path, LONGLONG llSize, const std::string& head)

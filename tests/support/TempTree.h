@@ -18,14 +18,12 @@ public:
     const std::string& Path() const { return m_path; }  // ends in a backslash
     std::string operator/(const std::string& rel) const { return m_path + rel; }
     void Write(const std::string& rel, const std::string& bytes) const;  // makes missing folders
-    void MakeDir(const std::string& rel) const;
 
 private:
     std::string m_path;
 };
 
 std::string ReadBytes(const std::string& path);  // the whole file; "" when missing
-bool Exists(const std::string& path);
 // A file of the given size that starts with head and takes no disk space for the rest.
 void WriteSparse(const std::string& path, LONGLONG llSize, const std::string& head = "");
 void MakeDirs(const std::string& path);          // with every missing parent

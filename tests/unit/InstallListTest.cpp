@@ -6,22 +6,16 @@
 
 namespace {
 
-struct Result
-{
-    BOOL bOpened;
-    int nMode;
-    std::string strInstaller;
-};
-
-Result ReadList(const std::string& bytes)
+// The mode and the installer read from these bytes beside a launcher in D:\, or why not.
+std::string ReadList(const std::string& bytes)
 {
     support::TempTree dir("list");
     dir.Write("InstallList.txt", bytes);
-    std::string path = dir / "InstallList.txt";
     int nMode = 0;
     CString strInstaller;
-    BOOL bOpened = ReadInstallListFile(path.c_str(), CString("D:\\"), nMode, strInstaller);
-    return { bOpened, nMode, static_cast<LPCSTR>(strInstaller) };
+    if (!ReadInstallListFile((dir / "InstallList.txt").c_str(), CString("D:\\"), nMode, strInstaller))
+        return "not opened";
+    return std::to_string(nMode) + " " + static_cast<LPCSTR>(strInstaller);
 }
 
 }  // namespace
@@ -36,11 +30,7 @@ TEST(InstallListTest, ModeLineIsReadAsAtoiDoes)
         { "database", 0 }, { "", 0 }, { "\xEF\xBB\xBF" "1", 0 }, { "x1", 0 },
     };
     for (const Case& c : cases)
-    {
-        Result r = ReadList(c.firstLine + "\nsecond\nsetup.exe\n");
-        EXPECT_TRUE(r.bOpened);
-        EXPECT_EQ(c.mode, r.nMode) << "first line: " << testing::PrintToString(c.firstLine);
-    }
+        EXPECT_EQ(std::to_string(c.mode) + " D:\\setup.exe", ReadList(c.firstLine + "\nsecond\nsetup.exe\n")) << c.firstLine;
 }
 
 // Line ends, blanks and missing lines decide which installer the product button starts.
@@ -63,12 +53,7 @@ TEST(InstallListTest, ThirdLineNamesTheInstallerBesideTheLauncher)
         { "0\nVORMEL\n" + std::string(3000, 'x') + "\n", 0, "D:\\" + std::string(3000, 'x') },  // no length limit
     };
     for (const Case& c : cases)
-    {
-        Result r = ReadList(c.bytes);
-        EXPECT_TRUE(r.bOpened);
-        EXPECT_EQ(c.mode, r.nMode) << testing::PrintToString(c.bytes);
-        EXPECT_EQ(c.installer, r.strInstaller) << testing::PrintToString(c.bytes);
-    }
+        EXPECT_EQ(std::to_string(c.mode) + " " + c.installer, ReadList(c.bytes)) << testing::PrintToString(c.bytes);
 }
 
 // A list that cannot be opened is reported, and the defaults stand.
