@@ -35,6 +35,12 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         { "folder ending in 0x5C", "1\nDB\n", false, "VORMELSetup.exe", kTable, 0, false, false, true },
         { "exe path of 259 characters", "1\nDB\n", false, "VORMELSetup.exe", kTable, 259, false, false, true },
     };
+    // The picture as the exe carries it: the window must show it whole, with no strip of
+    // dialog face beside it.
+    BITMAP picture = {};
+    HMODULE hExe = ::LoadLibraryExA((BuildDir() + "\\VORMELSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ::GetObjectA(::LoadImageA(hExe, MAKEINTRESOURCEA(IDB_LAUNCHER_PICTURE), IMAGE_BITMAP, 0, 0, 0), sizeof(picture), &picture);
+    ASSERT_GT(picture.bmWidth, 0) << "no picture in the exe";
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -55,11 +61,10 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         EXPECT_EQ(c.bDatabaseShown, ::IsWindowVisible(Item(hMain, IDC_INSTALL_DATABASE)) != FALSE);
         EXPECT_TRUE(::IsWindowVisible(Item(hMain, IDC_EXIT)) && ::IsWindowEnabled(Item(hMain, IDC_EXIT)));
         EXPECT_EQ(1u, launcher.TopWindows().size()) << "nothing but the launcher came up";
-        // The picture (500 x 363) fills the window: no strip of dialog face beside it.
         RECT rc;
         ::GetClientRect(hMain, &rc);
-        EXPECT_NEAR(500, rc.right, 1);
-        EXPECT_NEAR(363, rc.bottom, 1);
+        EXPECT_NEAR(picture.bmWidth, rc.right, 1);
+        EXPECT_NEAR(picture.bmHeight, rc.bottom, 1);
     }
 }
 

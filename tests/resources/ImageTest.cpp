@@ -30,6 +30,8 @@ const std::set<std::string> kNewerThanXp = {
 
 }  // namespace
 
+// Catches: an exe that XP refuses to load or start (a newer function, subsystem or DLL), or
+// that loses NX, ASLR or its System32-only imports.
 TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
 {
     std::string image = support::ReadBytes(support::BuildDir() + "\\VORMELSetup.exe");
