@@ -17,7 +17,6 @@ const int kBarRange = 10000;
 
 BEGIN_MESSAGE_MAP(CCopyProgressDlg, CDialog)
     ON_WM_TIMER()
-    ON_WM_CLOSE()
     ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
@@ -47,12 +46,8 @@ void CCopyProgressDlg::OnTimer(UINT_PTR nIDEvent)
         Refresh();
 }
 
-void CCopyProgressDlg::OnClose()
-{
-    // The close box cancels the copy; the window itself stays until the copy has ended.
-    OnCancel();
-}
-
+// Cancel, Escape and the close box (which the dialog manager turns into IDCANCEL) stop the
+// copy; the window itself stays until the copy has ended.
 void CCopyProgressDlg::OnCancel()
 {
     if (m_copier.GetPhase() == CFileTreeCopier::phaseDone)

@@ -30,7 +30,6 @@ protected:
     void OnCancel() override;
     void OnOK() override {}
     void OnTimer(UINT_PTR nIDEvent);
-    void OnClose();
 
     DECLARE_MESSAGE_MAP()
 

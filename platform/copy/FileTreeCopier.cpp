@@ -284,78 +284,74 @@ DWORD CFileTreeCopier::AddItem(int nJob, int nParent, const CString& strRel, con
 
 DWORD CFileTreeCopier::CheckFreeSpace()
 {
-    // Which destinations exist already: looked for only in folders that exist, so that a
-    // fresh installation asks nothing per file.
+    // Each destination volume once, with what the copy needs there: the files in whole
+    // clusters, less the files they replace.
+    CSimpleArray<Volume> volumes;
+    CSimpleArray<int> jobVolumes;
+    for (const Job& job : m_jobs)
+    {
+        CString strRoot = CCopyPath::RootOf(job.strDest);
+        int nVolume = 0;
+        while (nVolume < volumes.GetSize() && ::lstrcmpiA(volumes[nVolume].strRoot, strRoot) != 0)
+            ++nVolume;
+        if (nVolume == volumes.GetSize())
+            volumes.Add(Volume{ strRoot, job.strDest, ClusterSize(strRoot), 0 });
+        jobVolumes.Add(nVolume);
+    }
+    // A destination is looked for only in a folder that exists, so that a fresh
+    // installation asks nothing per file.
     for (Item& item : m_items)
     {
         if (IsCancelRequested())
             return ERROR_CANCELLED;
+        WIN32_FILE_ATTRIBUTE_DATA dest;
         item.bDestExists = (item.nParent < 0 || m_items[item.nParent].bDestExists)
-            && ::GetFileAttributesA(DestOf(item)) != INVALID_FILE_ATTRIBUTES;
+            && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
+        if (IsFolder(item.dwAttributes))
+            continue;
+        Volume& volume = volumes[jobVolumes[item.nJob]];
+        volume.llNeed += static_cast<LONGLONG>((item.ullSize + volume.ullCluster - 1) / volume.ullCluster * volume.ullCluster);
+        if (item.bDestExists && !IsFolder(dest.dwFileAttributes))
+            volume.llNeed -= static_cast<LONGLONG>((static_cast<ULONGLONG>(dest.nFileSizeHigh) << 32) | dest.nFileSizeLow);
     }
-    CSimpleArray<CString> roots;
-    for (const Job& job : m_jobs)
+    for (const Volume& volume : volumes)
     {
-        CString strRoot = CCopyPath::RootOf(job.strDest);
-        bool bSeen = false;
-        for (const CString& strSeen : roots)
-            bSeen = bSeen || ::lstrcmpiA(strSeen, strRoot) == 0;
-        if (!bSeen)
-            roots.Add(strRoot);
-    }
-    for (const CString& strRoot : roots)
-    {
-        DWORD dwError = CheckFreeSpaceOn(strRoot);
+        DWORD dwError = CheckFreeSpaceOn(volume);
         if (dwError != 0)
             return dwError;
     }
     return 0;
 }
 
-DWORD CFileTreeCopier::CheckFreeSpaceOn(const CString& strRoot)
+ULONGLONG CFileTreeCopier::ClusterSize(const CString& strRoot)
 {
     DWORD dwSectorsPerCluster = 0, dwBytesPerSector = 0, dwFreeClusters = 0, dwClusters = 0;
-    ULONGLONG ullCluster = 1;
     if (::GetDiskFreeSpaceA(strRoot, &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters, &dwClusters)
         && dwSectorsPerCluster != 0 && dwBytesPerSector != 0)
-        ullCluster = static_cast<ULONGLONG>(dwSectorsPerCluster) * dwBytesPerSector;
+        return static_cast<ULONGLONG>(dwSectorsPerCluster) * dwBytesPerSector;
+    return 1;
+}
 
-    // What the files take in whole clusters, less what the files they replace give back.
-    LONGLONG llNeed = 0;
-    CString strProbe;   // the first destination on the volume
-    for (const Item& item : m_items)
-    {
-        const CString strDest = DestOf(item);
-        if (::lstrcmpiA(CCopyPath::RootOf(strDest), strRoot) != 0)
-            continue;
-        if (strProbe.IsEmpty())
-            strProbe = strDest;
-        if (IsFolder(item.dwAttributes))
-            continue;
-        llNeed += static_cast<LONGLONG>((item.ullSize + ullCluster - 1) / ullCluster * ullCluster);
-        WIN32_FILE_ATTRIBUTE_DATA old;
-        if (item.bDestExists && ::GetFileAttributesExA(strDest, GetFileExInfoStandard, &old)
-            && !IsFolder(old.dwFileAttributes))
-            llNeed -= static_cast<LONGLONG>((static_cast<ULONGLONG>(old.nFileSizeHigh) << 32) | old.nFileSizeLow);
-    }
-    if (llNeed <= 0)
+DWORD CFileTreeCopier::CheckFreeSpaceOn(const Volume& volume)
+{
+    if (volume.llNeed <= 0)
         return 0;
-
     // The volume's free space, asked of the nearest folder that exists (a folder may be
     // another volume mounted there).
+    CString strProbe = volume.strProbe;
     while (!IsFolder(::GetFileAttributesA(strProbe)) && !CCopyPath::ParentOf(strProbe).IsEmpty())
         strProbe = CCopyPath::ParentOf(strProbe);
     ULARGE_INTEGER freeToCaller, total, freeTotal;
     if (!s_pfnGetDiskFreeSpaceEx(strProbe, &freeToCaller, &total, &freeTotal))
         return 0;   // not known: the copy itself will tell
-    if (freeToCaller.QuadPart >= static_cast<ULONGLONG>(llNeed))
+    if (freeToCaller.QuadPart >= static_cast<ULONGLONG>(volume.llNeed))
         return 0;
 
-    CString strDrive = strRoot.Left(strRoot.GetLength() - 1);
+    CString strDrive = volume.strRoot.Left(volume.strRoot.GetLength() - 1);
     CString strText;
     strText.Format("There is not enough free space on drive %s. The copy needs %lu MB; %lu MB are free.",
                    static_cast<LPCSTR>(strDrive),
-                   static_cast<unsigned long>((static_cast<ULONGLONG>(llNeed) + kMegabyte - 1) / kMegabyte),
+                   static_cast<unsigned long>((static_cast<ULONGLONG>(volume.llNeed) + kMegabyte - 1) / kMegabyte),
                    static_cast<unsigned long>(freeToCaller.QuadPart / kMegabyte));
     return Fail(ERROR_DISK_FULL, "%s", strText);
 }

@@ -91,8 +91,6 @@ public:
     // The name of the file or folder last begun, as the copied folder's name followed by
     // the path beneath it ("landuse\sub\file.dat"); "" outside phaseCopying.
     CString GetCurrentName() const;
-    // The threads that copy the files (CopyThreadsFor the source's drive); from phaseCopying.
-    unsigned GetCopyThreads() const { return m_nThreads; }
 
     // After Run: a sentence naming what failed and the paths involved (no system text).
     const CString& GetErrorDescription() const { return m_strError; }
@@ -115,8 +113,18 @@ private:
     DWORD Scan();
     DWORD ScanFolder(int nJob, int nFolder);
     DWORD AddItem(int nJob, int nParent, const CString& strRel, const WIN32_FIND_DATAA& fd);
+    // A destination volume: its root, the first destination on it, and what the copy
+    // needs there.
+    struct Volume
+    {
+        CString strRoot;
+        CString strProbe;
+        ULONGLONG ullCluster;
+        LONGLONG llNeed;
+    };
     DWORD CheckFreeSpace();
-    DWORD CheckFreeSpaceOn(const CString& strRoot);
+    static ULONGLONG ClusterSize(const CString& strRoot);
+    DWORD CheckFreeSpaceOn(const Volume& volume);
     DWORD Copy();
     DWORD MakeFolders();
     DWORD CopyFiles();

@@ -198,7 +198,7 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
 }
 
 // A distribution image built by scripts/make-media.sh, served as Wine's CD-ROM drive R:,
-// installs the database with the reader for slow media.
+// installs the database: names, list and data come off the disc as the launcher needs them.
 TEST(MediaTest, DatabaseInstallsFromTheCdRomImage)
 {
     ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeA("R:\\"));
