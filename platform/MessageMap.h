@@ -58,6 +58,12 @@ LRESULT AfxCall_w(CCmdTarget* p, WPARAM wParam, LPARAM)
 }
 
 template <auto pfn>
+LRESULT AfxCall_m(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    return (static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)(wParam, lParam);
+}
+
+template <auto pfn>
 LRESULT AfxCall_h(CCmdTarget* p, WPARAM, LPARAM)
 {
     return reinterpret_cast<LRESULT>((static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)());
@@ -94,3 +100,5 @@ protected:                                                      \
     { WM_CLOSE, 0, 0, 0, &AfxCall_v<&ThisClass::OnClose> },
 #define ON_WM_TIMER() \
     { WM_TIMER, 0, 0, 0, &AfxCall_w<&ThisClass::OnTimer> },
+#define ON_MESSAGE(message, memberFxn) \
+    { (message), 0, 0, 0, &AfxCall_m<&ThisClass::memberFxn> },

@@ -12,12 +12,14 @@ const UINT kRefreshMillis = 50;
 // The amount line changes at most this often, so that it can be read.
 const DWORD kAmountMillis = 250;
 const int kBarRange = 10000;
+const UINT WM_ASK_RETRY = WM_APP + 1;
 
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CCopyProgressDlg, CDialog)
     ON_WM_TIMER()
     ON_COMMAND(IDCANCEL, OnCancel)
+    ON_MESSAGE(WM_ASK_RETRY, OnAskRetry)
 END_MESSAGE_MAP()
 
 CCopyProgressDlg::CCopyProgressDlg(CFileTreeCopier& copier, LPCSTR pszTitle)
@@ -44,6 +46,20 @@ void CCopyProgressDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kRefreshTimer)
         Refresh();
+}
+
+bool CCopyProgressDlg::AskRetry(LPCSTR pszText)
+{
+    // Without the window, the box stands alone on the asking thread.
+    int nAnswer = m_hWnd != nullptr
+        ? static_cast<int>(SendMessage(WM_ASK_RETRY, 0, reinterpret_cast<LPARAM>(pszText)))
+        : ::MessageBoxA(nullptr, pszText, m_strTitle, MB_RETRYCANCEL | MB_ICONERROR);
+    return nAnswer == IDRETRY;
+}
+
+LRESULT CCopyProgressDlg::OnAskRetry(WPARAM, LPARAM lParam)
+{
+    return ::MessageBoxA(m_hWnd, reinterpret_cast<LPCSTR>(lParam), m_strTitle, MB_RETRYCANCEL | MB_ICONERROR);
 }
 
 // Cancel, Escape and the close box (which the dialog manager turns into IDCANCEL) stop the
@@ -100,12 +116,18 @@ void CCopyProgressDlg::Refresh()
             strAction = "Copying:";
             strName = m_copier.GetCurrentName();
             if (m_dwCopyStart == 0)
+            {
                 m_dwCopyStart = dwNow != 0 ? dwNow : 1;
+                m_dwPausedBefore = m_copier.GetPausedMillis();
+            }
         }
         if (m_dwCopyStart != 0
             && (m_strShownAmount.IsEmpty() || ullDone == ullTotal || dwNow - m_dwAmountShown >= kAmountMillis))
         {
-            strAmount = FormatCopyAmount(ullDone, ullTotal, dwNow - m_dwCopyStart);
+            // The pace leaves out the time that a question held the copy.
+            DWORD dwPaused = m_copier.GetPausedMillis() - m_dwPausedBefore;
+            DWORD dwElapsed = dwNow - m_dwCopyStart;
+            strAmount = FormatCopyAmount(ullDone, ullTotal, dwElapsed > dwPaused ? dwElapsed - dwPaused : 0);
             m_dwAmountShown = dwNow;
         }
     }

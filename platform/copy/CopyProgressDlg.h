@@ -5,7 +5,8 @@
 // (IDCANCEL). It reads the copier's progress on a timer of its own, so that it moves on
 // under any message loop of its thread (a message box or About box opened meanwhile
 // included). Cancel, Escape and the close box ask the copier to stop; the window stays
-// until it is destroyed.
+// until it is destroyed. A copy thread's question (AskRetry) is asked in a message box
+// that the window owns, on the window's thread, which keeps painting the window behind it.
 #pragma once
 
 #include "platform/Dialog.h"
@@ -25,11 +26,16 @@ public:
     // Shows the copier's state now (the timer does so every few hundredths of a second).
     void Refresh();
 
+    // Any thread: asks, in a box with Retry and Cancel, whether to try again after the
+    // error that pszText describes; true for Retry.
+    bool AskRetry(LPCSTR pszText);
+
 protected:
     BOOL OnInitDialog() override;
     void OnCancel() override;
     void OnOK() override {}
     void OnTimer(UINT_PTR nIDEvent);
+    LRESULT OnAskRetry(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -43,5 +49,6 @@ private:
     CString m_strShownName;
     CString m_strShownAmount;
     DWORD m_dwCopyStart = 0;        // tick count when the copying began; 0 before
+    DWORD m_dwPausedBefore = 0;     // the copier's paused milliseconds then
     DWORD m_dwAmountShown = 0;      // tick count of the last change of the amount line
 };

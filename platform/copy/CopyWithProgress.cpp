@@ -48,6 +48,21 @@ CString SystemErrorText(DWORD dwError)
     return strText;
 }
 
+// The copier whose errors that trying again may mend are put to the user, in the progress
+// window's box with Retry and Cancel.
+class CAskingCopier : public CFileTreeCopier
+{
+public:
+    CCopyProgressDlg* m_pProgress = nullptr;
+
+protected:
+    Recovery OnRecoverableError(const CString& strText, DWORD dwError) override
+    {
+        CString strBox = strText + "\r\n\r\n" + SystemErrorText(dwError);
+        return m_pProgress->AskRetry(strBox) ? recoverRetry : recoverCancel;
+    }
+};
+
 bool IsDialogWindow(HWND hWnd)
 {
     char szClass[16];
@@ -105,9 +120,9 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     if (sources.IsEmpty() || sources.GetSize() != dests.GetSize())
         return ERROR_INVALID_PARAMETER;
 
-    CFileTreeCopier copier;
+    CAskingCopier copier;
     for (int i = 0; i < sources.GetSize(); ++i)
-        copier.AddJob(sources[i], dests[i]);
+        copier.AddCopyJob(sources[i], dests[i]);
     LPCSTR pszTitle = lpFileOp->lpszProgressTitle != nullptr ? lpFileOp->lpszProgressTitle : kDefaultTitle;
 
     INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_PROGRESS_CLASS };
@@ -116,6 +131,7 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     // copy still runs and errors still show.
     CCopyProgressDlg progress(copier, pszTitle);
     progress.Create(CCopyProgressDlg::IDD);
+    copier.m_pProgress = &progress;
 
     WorkerContext context = { &copier, ERROR_GEN_FAILURE };
     DWORD dwResult;

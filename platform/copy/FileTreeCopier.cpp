@@ -1,6 +1,8 @@
 #include "platform/copy/FileTreeCopier.h"
 
 #include "platform/copy/CopyPath.h"
+#include "platform/copy/CopySpace.h"
+#include "platform/copy/CopyTempFile.h"
 
 #include <process.h>
 
@@ -59,10 +61,83 @@ HANDLE FindFirst(LPCSTR pszPattern, WIN32_FIND_DATAA* pfd)
 
 const ULONGLONG kMegabyte = 1024 * 1024;
 
+// What happened, in plain words; the system's own text for the error follows them.
+const char kInUse[] = "\"%s\" is in use by another program. Close that program, then try again.";
+const char kCannotRead[] = "Cannot read \"%s\".";
+const char kCannotReadDisc[] = "Cannot read \"%s\". If it is on a disc, clean the disc, put it in again and try again.";
+const char kCannotWrite[] = "Cannot write \"%s\".";
+const char kDiskFull[] = "Cannot write \"%s\": the disk is full. Make room on it, then try again.";
+const char kCannotReplace[] = "Cannot replace \"%s\".";
+const char kCannotMakeFolder[] = "Cannot create the folder \"%s\".";
+
+CString Say(const char* pszFormat, const CString& strPath)
+{
+    CString strText;
+    strText.Format(pszFormat, static_cast<LPCSTR>(strPath));
+    return strText;
+}
+
+// A file held open by another program: a sharing violation, or, when its replacement is
+// refused, access denied to a file that is not read-only (what Wine says of an open file).
+bool IsInUse(DWORD dwError, const CString& strPath, bool bAccessDeniedCounts)
+{
+    if (dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION)
+        return true;
+    DWORD dwAttributes = ::GetFileAttributesA(strPath);
+    return bAccessDeniedCounts && dwError == ERROR_ACCESS_DENIED && dwAttributes != INVALID_FILE_ATTRIBUTES
+        && (dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+// Errors of the medium itself: a dirty or scratched disc, or one taken out.
+bool IsMediaError(DWORD dwError)
+{
+    for (DWORD dwMedia : { ERROR_NOT_READY, ERROR_CRC, ERROR_SECTOR_NOT_FOUND, ERROR_READ_FAULT,
+                           ERROR_GEN_FAILURE, ERROR_IO_DEVICE, ERROR_NO_MEDIA_IN_DRIVE })
+    {
+        if (dwError == dwMedia)
+            return true;
+    }
+    return false;
+}
+
+CString ReadErrorText(DWORD dwError, const CString& strSource)
+{
+    if (IsInUse(dwError, strSource, false))
+        return Say(kInUse, strSource);
+    return Say(IsMediaError(dwError) ? kCannotReadDisc : kCannotRead, strSource);
+}
+
+CString WriteErrorText(DWORD dwError, const CString& strDest)
+{
+    if (IsInUse(dwError, strDest, true))
+        return Say(kInUse, strDest);
+    return Say(dwError == ERROR_DISK_FULL || dwError == ERROR_HANDLE_DISK_FULL ? kDiskFull : kCannotWrite, strDest);
+}
+
+// Whether an existing destination can be replaced now: another program that holds it open
+// is found before a byte of its replacement is written.
+DWORD CheckReplaceable(const CString& strDest)
+{
+    HANDLE h = ::CreateFileA(strDest, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE)
+    {
+        ::CloseHandle(h);
+        return 0;
+    }
+    DWORD dwError = LastError();
+    // Gone meanwhile, or read-only (its attribute is cleared for the move): no obstacle.
+    if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
+        || (dwError == ERROR_ACCESS_DENIED && !IsInUse(dwError, strDest, true)))
+        return 0;
+    return dwError;
+}
+
 }  // namespace
 
 CFileTreeCopier::PFN_GETDISKFREESPACEEX CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
 CFileTreeCopier::PFN_READFILE CFileTreeCopier::s_pfnReadFile = &::ReadFile;
+CFileTreeCopier::PFN_WRITEFILE CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
 
 unsigned CFileTreeCopier::CopyThreadsFor(UINT nDriveType)
 {
@@ -72,14 +147,61 @@ unsigned CFileTreeCopier::CopyThreadsFor(UINT nDriveType)
 CFileTreeCopier::CFileTreeCopier()
 {
     ::InitializeCriticalSection(&m_errorLock);
+    ::InitializeCriticalSection(&m_askLock);
+    m_hGoing = ::CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
 
 CFileTreeCopier::~CFileTreeCopier()
 {
+    if (m_hGoing != nullptr)
+        ::CloseHandle(m_hGoing);
+    ::DeleteCriticalSection(&m_askLock);
     ::DeleteCriticalSection(&m_errorLock);
 }
 
-void CFileTreeCopier::AddJob(const CString& strSource, const CString& strDest)
+CFileTreeCopier::Recovery CFileTreeCopier::OnRecoverableError(const CString&, DWORD)
+{
+    return recoverFail;
+}
+
+DWORD CFileTreeCopier::Recover(DWORD dwError, const CString& strText)
+{
+    Recovery recovery = recoverCancel;
+    ::EnterCriticalSection(&m_askLock);
+    // After a cancel, or another thread's error, there is nothing left to ask.
+    if (!IsCancelRequested() && !HasFailed())
+    {
+        ::ResetEvent(m_hGoing);
+        DWORD dwStart = ::GetTickCount();
+        m_dwPauseStart.store(dwStart | 1);
+        recovery = OnRecoverableError(strText, dwError);
+        m_dwPausedMs.fetch_add(::GetTickCount() - dwStart);
+        m_dwPauseStart.store(0);
+        ::SetEvent(m_hGoing);
+    }
+    ::LeaveCriticalSection(&m_askLock);
+    if (recovery == recoverRetry)
+        return 0;
+    if (recovery == recoverFail)
+        return Fail(dwError, "%s", strText);
+    if (!HasFailed())
+        RequestCancel();
+    return ERROR_CANCELLED;
+}
+
+void CFileTreeCopier::WaitWhilePaused()
+{
+    if (m_dwPauseStart.load() != 0)
+        ::WaitForSingleObject(m_hGoing, INFINITE);
+}
+
+DWORD CFileTreeCopier::GetPausedMillis() const
+{
+    DWORD dwStart = m_dwPauseStart.load();
+    return m_dwPausedMs.load() + (dwStart != 0 ? ::GetTickCount() - dwStart : 0);
+}
+
+void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDest)
 {
     Job job;
     job.strSource = strSource;
@@ -93,7 +215,7 @@ DWORD CFileTreeCopier::Run()
     if (dwResult == 0)
         dwResult = Scan();
     if (dwResult == 0)
-        dwResult = CheckFreeSpace();
+        dwResult = CheckDestinations();
     if (dwResult == 0)
         dwResult = Copy();
     m_nCurrentItem.store(-1, std::memory_order_relaxed);
@@ -202,6 +324,13 @@ DWORD CFileTreeCopier::Scan()
         if (dwError != 0)
             return dwError;
     }
+    // The slowest source drive sets the number of readers.
+    m_nThreads = kCopyThreads;
+    for (const Job& job : m_jobs)
+    {
+        unsigned nThreads = CopyThreadsFor(::GetDriveTypeA(CCopyPath::RootOf(job.strSource)));
+        m_nThreads = nThreads < m_nThreads ? nThreads : m_nThreads;
+    }
     return 0;
 }
 
@@ -279,23 +408,51 @@ DWORD CFileTreeCopier::AddItem(int nJob, int nParent, const CString& strRel, con
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------
-// Free space: found out before anything is made, not halfway through the copy.
 
-DWORD CFileTreeCopier::CheckFreeSpace()
+// ---------------------------------------------------------------------------------------
+// The destinations: what stands where the copy goes, and the free space it needs there,
+// found out before anything is made, not halfway through the copy.
+
+DWORD CFileTreeCopier::CheckDestinations()
 {
-    // Each destination volume once, with what the copy needs there: the files in whole
-    // clusters, less the files they replace.
+    for (;;)
+    {
+        CString strText;
+        DWORD dwError = InspectDestinations(strText);
+        if (dwError == 0 || dwError == ERROR_CANCELLED)
+            return dwError;
+        dwError = Recover(dwError, strText);
+        if (dwError != 0)
+            return dwError;
+    }
+}
+
+DWORD CFileTreeCopier::InspectDestinations(CString& strText)
+{
+    // Each destination volume once: a volume mounted in a folder is a volume of its own,
+    // asked of through the nearest folder of the destination that exists.
+    struct Volume
+    {
+        CString strRoot;
+        CString strProbe;
+        CCopySpace space;
+    };
     CSimpleArray<Volume> volumes;
     CSimpleArray<int> jobVolumes;
     for (const Job& job : m_jobs)
     {
-        CString strRoot = CCopyPath::RootOf(job.strDest);
+        CString strProbe = job.strDest;
+        while (!IsFolder(::GetFileAttributesA(strProbe)) && !CCopyPath::ParentOf(strProbe).IsEmpty())
+            strProbe = CCopyPath::ParentOf(strProbe);
+        if (!CCopyPath::EndsWithSeparator(strProbe))
+            strProbe += '\\';   // a share's root is asked of as \\server\share\ only
+        char szRoot[MAX_PATH];
+        CString strRoot = ::GetVolumePathNameA(strProbe, szRoot, MAX_PATH) ? CString(szRoot) : CCopyPath::RootOf(job.strDest);
         int nVolume = 0;
         while (nVolume < volumes.GetSize() && ::lstrcmpiA(volumes[nVolume].strRoot, strRoot) != 0)
             ++nVolume;
         if (nVolume == volumes.GetSize())
-            volumes.Add(Volume{ strRoot, job.strDest, ClusterSize(strRoot), 0 });
+            volumes.Add(Volume{ strRoot, strProbe, CCopySpace(ClusterSize(strRoot)) });
         jobVolumes.Add(nVolume);
     }
     // A destination is looked for only in a folder that exists, so that a fresh
@@ -307,18 +464,35 @@ DWORD CFileTreeCopier::CheckFreeSpace()
         WIN32_FILE_ATTRIBUTE_DATA dest;
         item.bDestExists = (item.nParent < 0 || m_items[item.nParent].bDestExists)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
-        if (IsFolder(item.dwAttributes))
+        bool bFolder = IsFolder(item.dwAttributes);
+        if (item.bDestExists && bFolder != IsFolder(dest.dwFileAttributes))
+        {
+            strText = Say(bFolder ? "Cannot create the folder \"%s\": a file of that name is in the way."
+                                  : "Cannot copy to \"%s\": a folder of that name is in the way.", DestOf(item));
+            return ERROR_ALREADY_EXISTS;
+        }
+        if (bFolder)
             continue;
-        Volume& volume = volumes[jobVolumes[item.nJob]];
-        volume.llNeed += static_cast<LONGLONG>((item.ullSize + volume.ullCluster - 1) / volume.ullCluster * volume.ullCluster);
-        if (item.bDestExists && !IsFolder(dest.dwFileAttributes))
-            volume.llNeed -= static_cast<LONGLONG>((static_cast<ULONGLONG>(dest.nFileSizeHigh) << 32) | dest.nFileSizeLow);
+        CCopySpace& space = volumes[jobVolumes[item.nJob]].space;
+        if (item.bDestExists)
+            space.AddReplacedFile(item.ullSize, (static_cast<ULONGLONG>(dest.nFileSizeHigh) << 32) | dest.nFileSizeLow);
+        else
+            space.AddNewFile(item.ullSize);
     }
     for (const Volume& volume : volumes)
     {
-        DWORD dwError = CheckFreeSpaceOn(volume);
-        if (dwError != 0)
-            return dwError;
+        ULONGLONG ullNeed = volume.space.GetNeed(m_nThreads);
+        ULARGE_INTEGER freeToCaller, total, freeTotal;
+        // When the free space is not known, the copy itself will tell.
+        if (ullNeed == 0 || !s_pfnGetDiskFreeSpaceEx(volume.strProbe, &freeToCaller, &total, &freeTotal)
+            || freeToCaller.QuadPart >= ullNeed)
+            continue;
+        CString strDrive = volume.strRoot.Left(volume.strRoot.GetLength() - 1);
+        strText.Format("There is not enough free space on drive %s. The copy needs %lu MB; %lu MB are free. "
+                       "Make room on it, then try again.",
+                       static_cast<LPCSTR>(strDrive), static_cast<unsigned long>((ullNeed + kMegabyte - 1) / kMegabyte),
+                       static_cast<unsigned long>(freeToCaller.QuadPart / kMegabyte));
+        return ERROR_DISK_FULL;
     }
     return 0;
 }
@@ -332,43 +506,12 @@ ULONGLONG CFileTreeCopier::ClusterSize(const CString& strRoot)
     return 1;
 }
 
-DWORD CFileTreeCopier::CheckFreeSpaceOn(const Volume& volume)
-{
-    if (volume.llNeed <= 0)
-        return 0;
-    // The volume's free space, asked of the nearest folder that exists (a folder may be
-    // another volume mounted there).
-    CString strProbe = volume.strProbe;
-    while (!IsFolder(::GetFileAttributesA(strProbe)) && !CCopyPath::ParentOf(strProbe).IsEmpty())
-        strProbe = CCopyPath::ParentOf(strProbe);
-    ULARGE_INTEGER freeToCaller, total, freeTotal;
-    if (!s_pfnGetDiskFreeSpaceEx(strProbe, &freeToCaller, &total, &freeTotal))
-        return 0;   // not known: the copy itself will tell
-    if (freeToCaller.QuadPart >= static_cast<ULONGLONG>(volume.llNeed))
-        return 0;
-
-    CString strDrive = volume.strRoot.Left(volume.strRoot.GetLength() - 1);
-    CString strText;
-    strText.Format("There is not enough free space on drive %s. The copy needs %lu MB; %lu MB are free.",
-                   static_cast<LPCSTR>(strDrive),
-                   static_cast<unsigned long>((static_cast<ULONGLONG>(volume.llNeed) + kMegabyte - 1) / kMegabyte),
-                   static_cast<unsigned long>(freeToCaller.QuadPart / kMegabyte));
-    return Fail(ERROR_DISK_FULL, "%s", strText);
-}
-
 // ---------------------------------------------------------------------------------------
 // Copy: the folders first, in order (a folder before what it holds), then the files by a
 // few threads at once, then the attributes of the folders.
 
 DWORD CFileTreeCopier::Copy()
 {
-    // The slowest source drive sets the number of readers.
-    m_nThreads = kCopyThreads;
-    for (const Job& job : m_jobs)
-    {
-        unsigned nThreads = CopyThreadsFor(::GetDriveTypeA(CCopyPath::RootOf(job.strSource)));
-        m_nThreads = nThreads < m_nThreads ? nThreads : m_nThreads;
-    }
     m_phase.store(phaseCopying, std::memory_order_release);
     DWORD dwResult = MakeFolders();
     if (dwResult == 0)
@@ -385,29 +528,30 @@ DWORD CFileTreeCopier::MakeFolders()
         if (IsCancelRequested())
             return ERROR_CANCELLED;
         const Item& item = m_items[nItem];
-        if (!IsFolder(item.dwAttributes))
-        {
+        bool bFolder = IsFolder(item.dwAttributes);
+        if (!bFolder)
             m_files.Add(nItem);
-            // A file given as a source: the folder that is to hold its copy.
-            if (item.strRel.IsEmpty())
-            {
-                CString strParent = CCopyPath::ParentOf(DestOf(item));
-                DWORD dwError = strParent.IsEmpty() ? 0 : MakeFolder(strParent);
-                if (dwError != 0)
-                    return Fail(dwError, "Cannot create the folder \"%s\".", strParent);
-            }
+        // The folder to make: the item, or the one that holds a file given as a source.
+        CString strDest = bFolder ? DestOf(item) : item.strRel.IsEmpty() ? CCopyPath::ParentOf(DestOf(item)) : CString();
+        if (strDest.IsEmpty())
             continue;
-        }
-        m_nCurrentItem.store(nItem, std::memory_order_relaxed);
-        CString strDest = DestOf(item);
+        if (bFolder)
+            m_nCurrentItem.store(nItem, std::memory_order_relaxed);
         // A folder beneath a job's root normally is new: one call. The root, and a folder
         // that exists already, take the longer way.
-        if (item.strRel.IsEmpty() || !::CreateDirectoryA(strDest, nullptr))
+        for (;;)
         {
-            DWORD dwError = MakeFolder(strDest);
+            bool bMade = bFolder && !item.strRel.IsEmpty() && ::CreateDirectoryA(strDest, nullptr);
+            DWORD dwError = bMade ? 0 : MakeFolder(strDest);
+            if (dwError == 0)
+                break;
+            dwError = Recover(dwError, Say(kCannotMakeFolder, strDest));
             if (dwError != 0)
-                return Fail(dwError, "Cannot create the folder \"%s\".", strDest);
+                return dwError;
         }
+        // What a killed copy left in a folder that was there already.
+        if (bFolder && item.bDestExists)
+            CCopyTempFile::RemoveLeftovers(strDest);
     }
     return 0;
 }
@@ -489,8 +633,11 @@ void CFileTreeCopier::CopyFilesOnThisThread()
         }
         return;
     }
-    while (!IsCancelRequested() && !HasFailed())
+    for (;;)
     {
+        WaitWhilePaused();
+        if (IsCancelRequested() || HasFailed())
+            break;
         int nFile = m_nNextFile.fetch_add(1);
         if (nFile >= m_files.GetSize())
             break;
@@ -509,11 +656,14 @@ DWORD CFileTreeCopier::SetFolderAttributes()
     for (int nItem = m_items.GetSize(); nItem-- > 0; )
     {
         const Item& item = m_items[nItem];
-        if (IsFolder(item.dwAttributes) && (item.dwAttributes & kBlockingAttributes) != 0)
+        if (!IsFolder(item.dwAttributes) || (item.dwAttributes & kBlockingAttributes) == 0)
+            continue;
+        CString strDest = DestOf(item);
+        while (!::SetFileAttributesA(strDest, item.dwAttributes & kCopiedAttributes))
         {
-            CString strDest = DestOf(item);
-            if (!::SetFileAttributesA(strDest, item.dwAttributes & kCopiedAttributes))
-                return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
+            DWORD dwError = Recover(LastError(), Say("Cannot set the attributes of \"%s\".", strDest));
+            if (dwError != 0)
+                return dwError;
         }
     }
     return 0;
@@ -521,100 +671,62 @@ DWORD CFileTreeCopier::SetFolderAttributes()
 
 DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
 {
-    static const char kFormat[] = "Cannot copy \"%s\" to \"%s\".";
+    for (;;)
+    {
+        ULONGLONG ullCounted = 0;
+        CString strText;
+        DWORD dwError = CopyFileOnce(item, pBuffer, ullCounted, strText);
+        if (dwError == 0 || dwError == ERROR_CANCELLED)
+            return dwError;
+        // Another try starts the file again: its bytes are counted once.
+        m_ullBytesDone.fetch_sub(ullCounted, std::memory_order_relaxed);
+        dwError = Recover(dwError, strText);
+        if (dwError != 0)
+            return dwError;
+    }
+}
+
+DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& ullCounted, CString& strText)
+{
     const CString strSource = SourceOf(item);
     const CString strDest = DestOf(item);
+    DWORD dwError = item.bDestExists ? CheckReplaceable(strDest) : 0;
+    if (dwError != 0)
+    {
+        strText = IsInUse(dwError, strDest, true) ? Say(kInUse, strDest) : Say(kCannotReplace, strDest);
+        return dwError;
+    }
 
     HANDLE hSource = ::CreateFileA(strSource, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (hSource == INVALID_HANDLE_VALUE)
-        return Fail(LastError(), kFormat, strSource, strDest);
-
-    // A new file is written in place; an existing one is replaced through a temporary
-    // file, so that it stays whole until its successor is.
-    CString strTemp;
-    HANDLE hDest = ::CreateFileA(strDest, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (hDest == INVALID_HANDLE_VALUE
-        && (::GetLastError() == ERROR_FILE_EXISTS || ::GetLastError() == ERROR_ALREADY_EXISTS))
-        hDest = CreateTempFile(strDest, strTemp);
-    if (hDest == INVALID_HANDLE_VALUE)
     {
-        DWORD dwError = LastError();
-        ::CloseHandle(hSource);
-        return Fail(dwError, kFormat, strSource, strDest);
-    }
-
-    bool bStopped = false;
-    DWORD dwError = CopyContent(item, hSource, hDest, pBuffer, bStopped);
-    ::CloseHandle(hSource);
-    if (!::CloseHandle(hDest) && dwError == 0 && !bStopped)
         dwError = LastError();
-    if (dwError == 0 && !bStopped && !strTemp.IsEmpty())
-        dwError = ReplaceWith(strTemp, strDest);
-
-    if (dwError == 0 && !bStopped)
-    {
-        // A new file, the temporary one too, has the archive attribute: only other
-        // attributes need a call.
-        DWORD dwAttributes = item.dwAttributes & kCopiedAttributes;
-        if (dwAttributes != FILE_ATTRIBUTE_ARCHIVE
-            && !::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL))
-            return Fail(LastError(), "Cannot set the attributes of \"%s\".", strDest);
-        return 0;
-    }
-
-    // The partly written file goes: a new file, or the temporary one beside the old file,
-    // which stays as it was.
-    ::DeleteFileA(strTemp.IsEmpty() ? strDest : strTemp);
-    if (bStopped)
-        return ERROR_CANCELLED;
-    return Fail(dwError, kFormat, strSource, strDest);
-}
-
-HANDLE CFileTreeCopier::CreateTempFile(const CString& strDest, CString& strTemp)
-{
-    // A short name, so that it fits wherever the folder does.
-    const CString strFolder = CCopyPath::ParentOf(strDest);
-    DWORD dwError = ERROR_FILE_EXISTS;
-    for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
-    {
-        CString strName;
-        strName.Format("~vm%X", m_nNextTemp.fetch_add(1, std::memory_order_relaxed));
-        strTemp = CCopyPath::Join(strFolder, strName);
-        HANDLE hTemp = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (hTemp != INVALID_HANDLE_VALUE)
-            return hTemp;
-        dwError = LastError();
-        if (dwError == ERROR_ALREADY_EXISTS)
-            dwError = ERROR_FILE_EXISTS;
-    }
-    strTemp.Empty();
-    ::SetLastError(dwError);
-    return INVALID_HANDLE_VALUE;
-}
-
-DWORD CFileTreeCopier::ReplaceWith(const CString& strTemp, const CString& strDest)
-{
-    if (::MoveFileExA(strTemp, strDest, MOVEFILE_REPLACE_EXISTING))
-        return 0;
-    DWORD dwError = LastError();
-    // A read-only, hidden or system file is replaced all the same; if even that fails,
-    // it keeps its attributes.
-    DWORD dwOld = ::GetFileAttributesA(strDest);
-    if (dwError != ERROR_ACCESS_DENIED || dwOld == INVALID_FILE_ATTRIBUTES || IsFolder(dwOld)
-        || (dwOld & kBlockingAttributes) == 0 || !::SetFileAttributesA(strDest, FILE_ATTRIBUTE_NORMAL))
+        strText = ReadErrorText(dwError, strSource);
         return dwError;
-    if (::MoveFileExA(strTemp, strDest, MOVEFILE_REPLACE_EXISTING))
-        return 0;
-    dwError = LastError();
-    ::SetFileAttributesA(strDest, dwOld);
+    }
+    CCopyTempFile temp;
+    dwError = temp.Create(strDest);
+    bool bStopped = false, bReadFailed = false;
+    if (dwError == 0)
+        dwError = CopyContent(item, hSource, temp.GetHandle(), pBuffer, ullCounted, bStopped, bReadFailed);
+    ::CloseHandle(hSource);
+    if (bStopped)
+        return ERROR_CANCELLED;   // the temporary file goes with temp
+    if (dwError != 0)
+    {
+        strText = bReadFailed ? ReadErrorText(dwError, strSource) : WriteErrorText(dwError, strDest);
+        return dwError;
+    }
+    const FILETIME times[3] = { item.ftCreation, item.ftLastAccess, item.ftLastWrite };
+    dwError = temp.Commit(strDest, times, item.dwAttributes & kCopiedAttributes);
+    if (dwError != 0)
+        strText = IsInUse(dwError, strDest, true) ? Say(kInUse, strDest) : Say(kCannotReplace, strDest);
     return dwError;
 }
 
 DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer,
-                                   bool& bStopped)
+                                   ULONGLONG& ullCounted, bool& bStopped, bool& bReadFailed)
 {
     // A file of more than one chunk gets its size at once: the file system can place it
     // in one piece.
@@ -630,24 +742,28 @@ DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDes
         bSized = true;
     }
 
-    ULONGLONG ullCopied = 0;
     for (;;)
     {
         DWORD dwRead = 0;
         if (!s_pfnReadFile(hSource, pBuffer, kChunk, &dwRead, nullptr))
+        {
+            bReadFailed = true;
             return LastError(ERROR_READ_FAULT);
+        }
         // Only a read of nothing is the end: a network share or a scratched disc may give
         // less than asked in the middle of a file.
         if (dwRead == 0)
             break;
         DWORD dwWritten = 0;
-        if (!::WriteFile(hDest, pBuffer, dwRead, &dwWritten, nullptr))
+        if (!s_pfnWriteFile(hDest, pBuffer, dwRead, &dwWritten, nullptr))
             return LastError(ERROR_WRITE_FAULT);
         if (dwWritten != dwRead)
             return ERROR_DISK_FULL;
-        ullCopied += dwRead;
+        ullCounted += dwRead;
         m_ullBytesDone.fetch_add(dwRead, std::memory_order_relaxed);
-        // A cancel, or an error of another thread, stops at the next chunk.
+        // A question of another thread holds this one here; a cancel, or an error that
+        // was not tried again, stops it.
+        WaitWhilePaused();
         if (IsCancelRequested() || HasFailed())
         {
             bStopped = true;
@@ -655,9 +771,7 @@ DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDes
         }
     }
     // The file may have changed since the scan: its copy ends where it ended.
-    if (bSized && ullCopied != item.ullSize && !::SetEndOfFile(hDest))
+    if (bSized && ullCounted != item.ullSize && !::SetEndOfFile(hDest))
         return LastError();
-    // Times are kept where the file system allows; a refusal does not spoil the copy.
-    ::SetFileTime(hDest, &item.ftCreation, &item.ftLastAccess, &item.ftLastWrite);
     return 0;
 }

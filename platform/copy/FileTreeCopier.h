@@ -6,10 +6,15 @@
 // ones too), missing folders are made, and the times and attributes of files and the
 // attributes of folders are kept.
 //
-// An existing file is replaced only once its successor is whole: the new content goes to
-// a temporary file beside it ("~vm" and a number), which then takes the old file's place
-// in one step. A cancel or an error leaves the old file as it was; new files are written
-// in place, and a partly written new file is deleted.
+// A file appears under its own name only when it is whole: it is written to a temporary
+// file in its folder (CCopyTempFile), which then takes its place in one step. A cancel, an
+// error or a kill leaves every file as it was or complete; what a kill leaves of the
+// temporary files, the next copy into the same folders removes.
+//
+// An error that trying again may mend (a read, a write, a full disk, a file in use, a
+// folder that cannot be made, too little free space) goes to OnRecoverableError, which may
+// have the step tried again: the file from its start, the free space measured afresh. The
+// other copy threads wait at their next chunk meanwhile.
 //
 // The folders are made first, in order; then the files are copied by a few threads at
 // once (Run's own and up to kCopyThreads - 1 more, all ended before Run returns): each
@@ -48,35 +53,47 @@ public:
     // Threads that copy files at once from a drive of the given GetDriveTypeA type.
     static unsigned CopyThreadsFor(UINT nDriveType);
 
-    // The calls that ask a volume's free space and read a source file; tests replace them
-    // to play a small disk or a short read.
+    // The calls that ask a volume's free space, read a source file and write a copy; tests
+    // replace them to play a small disk, a failing disc or a disk that fills.
     typedef BOOL(WINAPI* PFN_GETDISKFREESPACEEX)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     typedef BOOL(WINAPI* PFN_READFILE)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    typedef BOOL(WINAPI* PFN_WRITEFILE)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
     static PFN_GETDISKFREESPACEEX s_pfnGetDiskFreeSpaceEx;
     static PFN_READFILE s_pfnReadFile;
+    static PFN_WRITEFILE s_pfnWriteFile;
+
+    // What to do after an error that trying again may mend.
+    enum Recovery
+    {
+        recoverFail,     // stop, with the error
+        recoverRetry,    // try the step again
+        recoverCancel,   // stop as a cancel does
+    };
 
     CFileTreeCopier();
-    ~CFileTreeCopier();
+    virtual ~CFileTreeCopier();
     CFileTreeCopier(const CFileTreeCopier&) = delete;
     CFileTreeCopier& operator=(const CFileTreeCopier&) = delete;
 
     // Before Run: one more source to copy to its destination path.
-    void AddJob(const CString& strSource, const CString& strDest);
+    void AddCopyJob(const CString& strSource, const CString& strDest);
 
     // Does the whole work once. Nothing is made unless every source exists, is given as a
     // full path, and no destination is its own source or lies inside it, unless every
-    // file path of the trees fits in MAX_PATH and every folder path in MAX_PATH - 12, and
-    // unless each destination volume has the free space that the copy needs (the files
-    // rounded up to whole clusters, less the files they replace). Stops at the first
-    // error or at a cancel request (checked before every file and every chunk): complete
-    // files stay, replaced files not yet complete keep their old content, partly written
-    // new files are deleted. Returns 0, ERROR_CANCELLED (1223) or the first error; after
+    // file path of the trees fits in MAX_PATH and every folder path in MAX_PATH - 12,
+    // unless no file stands where a folder goes or the other way round, and unless each
+    // destination volume has the free space that the copy needs (CCopySpace). Stops at a
+    // cancel request (checked before every file and every chunk) or at an error that is
+    // not tried again: complete files stay, replaced files keep their old content, and no
+    // temporary file is left. Returns 0, ERROR_CANCELLED (1223) or the first error; after
     // an error GetErrorDescription says what failed.
-    //   Errors of the checks: the error of GetFileAttributesA for a missing source (2 or
-    //   3); ERROR_BAD_PATHNAME (161) for a path that is not a full path or a destination
-    //   that is its own source or lies inside it; ERROR_FILENAME_EXCED_RANGE (206) for a
-    //   path too long; ERROR_DISK_FULL (112) for too little free space. Then the system's
-    //   error of the failed call.
+    //   Errors that are not offered for a retry: the error of GetFileAttributesA for a
+    //   missing source (2 or 3); ERROR_BAD_PATHNAME (161) for a path that is not a full
+    //   path or a destination that is its own source or lies inside it;
+    //   ERROR_FILENAME_EXCED_RANGE (206) for a path too long; a source folder that cannot
+    //   be listed. Offered: ERROR_ALREADY_EXISTS (183) for a file where a folder goes or
+    //   the other way round; ERROR_DISK_FULL (112) for too little free space; then the
+    //   system's error of the failed call.
     DWORD Run();
 
     // Any thread: asks Run to stop at the next file or chunk.
@@ -92,8 +109,18 @@ public:
     // the path beneath it ("landuse\sub\file.dat"); "" outside phaseCopying.
     CString GetCurrentName() const;
 
+    // Milliseconds spent waiting for OnRecoverableError, the present wait included: the
+    // copy's pace leaves them out.
+    DWORD GetPausedMillis() const;
+
     // After Run: a sentence naming what failed and the paths involved (no system text).
     const CString& GetErrorDescription() const { return m_strError; }
+
+protected:
+    // Called on a copy thread, one call at a time, while the other copy threads wait at
+    // their next chunk: strText names the file or folder and says what happened in plain
+    // words, dwError is the system's error. This class answers recoverFail.
+    virtual Recovery OnRecoverableError(const CString& strText, DWORD dwError);
 
 private:
     struct Item
@@ -109,37 +136,40 @@ private:
         bool bDestExists;        // found at the destination before the copy
     };
 
+    // What a destination holds where an item goes, for the checks before the copy.
+    struct DestState
+    {
+        bool bExists;
+        bool bFolder;
+        ULONGLONG ullSize;
+    };
+
     DWORD Check();
     DWORD Scan();
     DWORD ScanFolder(int nJob, int nFolder);
     DWORD AddItem(int nJob, int nParent, const CString& strRel, const WIN32_FIND_DATAA& fd);
-    // A destination volume: its root, the first destination on it, and what the copy
-    // needs there.
-    struct Volume
-    {
-        CString strRoot;
-        CString strProbe;
-        ULONGLONG ullCluster;
-        LONGLONG llNeed;
-    };
-    DWORD CheckFreeSpace();
+    DWORD CheckDestinations();
+    DWORD InspectDestinations(CString& strText);
     static ULONGLONG ClusterSize(const CString& strRoot);
-    DWORD CheckFreeSpaceOn(const Volume& volume);
     DWORD Copy();
     DWORD MakeFolders();
     DWORD CopyFiles();
     void CopyFilesOnThisThread();
     static unsigned __stdcall CopyThreadMain(void* pThis);
     DWORD CopyOneFile(const Item& item, BYTE* pBuffer);
-    HANDLE CreateTempFile(const CString& strDest, CString& strTemp);
-    DWORD CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer, bool& bStopped);
-    static DWORD ReplaceWith(const CString& strTemp, const CString& strDest);
+    DWORD CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& ullCounted, CString& strText);
+    DWORD CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer,
+                      ULONGLONG& ullCounted, bool& bStopped, bool& bReadFailed);
     DWORD SetFolderAttributes();
     static DWORD MakeFolder(const CString& strDest);
     // Records the first error, with a sentence built from pszFormat and the paths, and
     // stops the copy threads; returns dwError.
     DWORD Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
                const CString& strPath2 = CString());
+    // After an error that trying again may mend: 0 to try again, ERROR_CANCELLED to stop,
+    // or the error, recorded as Fail does.
+    DWORD Recover(DWORD dwError, const CString& strText);
+    void WaitWhilePaused();
     bool HasFailed() const { return m_bFailed.load(std::memory_order_relaxed); }
 
     CString SourceOf(const Item& item) const;
@@ -150,8 +180,12 @@ private:
     CSimpleArray<int> m_files;                   // indexes of the file items, in order
     std::atomic<int> m_nNextFile{0};             // the next of m_files to take
     std::atomic<int> m_nFilesDone{0};
-    std::atomic<unsigned> m_nNextTemp{0};        // numbers the temporary files
     unsigned m_nThreads = kCopyThreads;
+
+    CRITICAL_SECTION m_askLock;                  // one OnRecoverableError at a time
+    HANDLE m_hGoing = nullptr;                   // set while no question is open
+    std::atomic<DWORD> m_dwPauseStart{0};        // tick count (| 1) of the open question; 0 when none
+    std::atomic<DWORD> m_dwPausedMs{0};          // of the questions answered
 
     CRITICAL_SECTION m_errorLock;
     DWORD m_dwError = 0;                         // the first error; under m_errorLock

@@ -1,0 +1,212 @@
+#include "platform/copy/CopyTempFile.h"
+
+#include "platform/copy/CopyPath.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// SetFileInformationByHandle (Windows Vista and later) renames and dates the open file in
+// one call each, where by name it takes an open, a call and a close; Windows XP lacks it.
+enum { kFileBasicInfo = 0, kFileRenameInfo = 3 };
+struct FileBasicInfo
+{
+    LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime;
+    DWORD FileAttributes;
+};
+struct FileRenameInfo
+{
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    DWORD FileNameLength;
+    WCHAR FileName[1];
+};
+typedef BOOL(WINAPI* PFN_SETFILEINFORMATIONBYHANDLE)(HANDLE, int, LPVOID, DWORD);
+
+PFN_SETFILEINFORMATIONBYHANDLE SetFileInformationByHandleFunction()
+{
+    static const PFN_SETFILEINFORMATIONBYHANDLE pfn = reinterpret_cast<PFN_SETFILEINFORMATIONBYHANDLE>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    return pfn;
+}
+
+const DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD LastError()
+{
+    DWORD dwError = ::GetLastError();
+    return dwError != 0 ? dwError : ERROR_GEN_FAILURE;
+}
+
+// Numbers the temporary files of the whole program.
+std::atomic<unsigned> g_nNextTemp{0};
+
+// Runs a move onto strDest; a read-only, hidden or system file there is replaced all the
+// same, and keeps its attributes if even that fails.
+template <class Move>
+DWORD ReplaceAllowingAttributes(const CString& strDest, Move move)
+{
+    DWORD dwError = move();
+    if (dwError != ERROR_ACCESS_DENIED)
+        return dwError;
+    DWORD dwOld = ::GetFileAttributesA(strDest);
+    if (dwOld == INVALID_FILE_ATTRIBUTES || (dwOld & FILE_ATTRIBUTE_DIRECTORY) != 0
+        || (dwOld & kBlockingAttributes) == 0 || !::SetFileAttributesA(strDest, FILE_ATTRIBUTE_NORMAL))
+        return dwError;
+    dwError = move();
+    if (dwError != 0)
+        ::SetFileAttributesA(strDest, dwOld);
+    return dwError;
+}
+
+// The NT form of a full path ("\??\C:\x", "\??\UNC\server\share\x"), which the rename
+// by handle takes.
+bool NtPath(const CString& strPath, WCHAR* pszBuffer, int cchBuffer, int& cchPath)
+{
+    bool bUnc = strPath.GetLength() > 2 && strPath.GetAt(0) == '\\' && strPath.GetAt(1) == '\\';
+    const WCHAR* pszPrefix = bUnc ? L"\\??\\UNC\\" : L"\\??\\";
+    int cchPrefix = ::lstrlenW(pszPrefix);
+    ::lstrcpyW(pszBuffer, pszPrefix);
+    LPCSTR pszRest = static_cast<LPCSTR>(strPath) + (bUnc ? 2 : 0);
+    int n = ::MultiByteToWideChar(CP_ACP, 0, pszRest, -1, pszBuffer + cchPrefix, cchBuffer - cchPrefix);
+    cchPath = cchPrefix + n - 1;
+    return n > 0;
+}
+
+}  // namespace
+
+DWORD CCopyTempFile::Create(const CString& strDest)
+{
+    Discard();
+    const CString strFolder = CCopyPath::ParentOf(strDest);
+    DWORD dwError = ERROR_FILE_EXISTS;
+    for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
+    {
+        CString strName;
+        strName.Format("~vm%04X.tmp", g_nNextTemp.fetch_add(1, std::memory_order_relaxed) & 0xFFFF);
+        m_strPath = CCopyPath::Join(strFolder, strName);
+        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (m_hFile != INVALID_HANDLE_VALUE)
+            return 0;
+        dwError = LastError();
+        if (dwError == ERROR_ALREADY_EXISTS)
+            dwError = ERROR_FILE_EXISTS;
+    }
+    m_strPath.Empty();
+    return dwError;
+}
+
+DWORD CCopyTempFile::Commit(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+{
+    DWORD dwError = ERROR_NOT_SUPPORTED;
+    if (SetFileInformationByHandleFunction() != nullptr)
+        dwError = CommitByHandle(strDest, ftTimes, dwAttributes);
+    // Some network file systems take no rename by handle.
+    if (dwError == ERROR_NOT_SUPPORTED || dwError == ERROR_INVALID_PARAMETER || dwError == ERROR_INVALID_FUNCTION)
+        dwError = CommitByName(strDest, ftTimes, dwAttributes);
+    if (dwError == 0)
+        m_strPath.Empty();
+    return dwError;
+}
+
+DWORD CCopyTempFile::CommitByHandle(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+{
+    PFN_SETFILEINFORMATIONBYHANDLE pfnSetInfo = SetFileInformationByHandleFunction();
+    FileBasicInfo basic = {};
+    LARGE_INTEGER* times[3] = { &basic.CreationTime, &basic.LastAccessTime, &basic.LastWriteTime };
+    for (int i = 0; i < 3; ++i)
+    {
+        times[i]->LowPart = ftTimes[i].dwLowDateTime;
+        times[i]->HighPart = static_cast<LONG>(ftTimes[i].dwHighDateTime);
+    }
+    basic.FileAttributes = dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
+    // Times and attributes are kept where the file system allows; a refusal does not
+    // spoil the copy.
+    pfnSetInfo(m_hFile, kFileBasicInfo, &basic, sizeof(basic));
+
+    const int cchMax = MAX_PATH + 16;
+    union
+    {
+        FileRenameInfo info;
+        BYTE bytes[offsetof(FileRenameInfo, FileName) + cchMax * sizeof(WCHAR)];
+    } rename = {};
+    int cchName = 0;
+    if (!NtPath(strDest, rename.info.FileName, cchMax, cchName))
+        return ERROR_NOT_SUPPORTED;
+    rename.info.ReplaceIfExists = TRUE;
+    rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
+    DWORD dwError = ReplaceAllowingAttributes(strDest, [&] {
+        return pfnSetInfo(m_hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
+    });
+    if (dwError == 0)
+    {
+        ::CloseHandle(m_hFile);
+        m_hFile = INVALID_HANDLE_VALUE;
+    }
+    return dwError;
+}
+
+DWORD CCopyTempFile::CommitByName(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+{
+    if (m_hFile != INVALID_HANDLE_VALUE)
+    {
+        ::SetFileTime(m_hFile, &ftTimes[0], &ftTimes[1], &ftTimes[2]);
+        BOOL bClosed = ::CloseHandle(m_hFile);
+        m_hFile = INVALID_HANDLE_VALUE;
+        if (!bClosed)
+            return LastError();
+    }
+    DWORD dwError = ReplaceAllowingAttributes(strDest, [&] {
+        return ::MoveFileExA(m_strPath, strDest, MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
+    });
+    // A new file has the archive attribute: only other attributes need a call.
+    if (dwError == 0 && dwAttributes != FILE_ATTRIBUTE_ARCHIVE)
+        ::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL);
+    return dwError;
+}
+
+void CCopyTempFile::Discard()
+{
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_hFile);
+    m_hFile = INVALID_HANDLE_VALUE;
+    if (m_strPath.IsEmpty())
+        return;
+    if (!::DeleteFileA(m_strPath) && ::SetFileAttributesA(m_strPath, FILE_ATTRIBUTE_NORMAL))
+        ::DeleteFileA(m_strPath);
+    m_strPath.Empty();
+}
+
+bool CCopyTempFile::IsTempName(LPCSTR pszName)
+{
+    if (::lstrlenA(pszName) != 11 || _strnicmp(pszName, "~vm", 3) != 0 || _strnicmp(pszName + 7, ".tmp", 4) != 0)
+        return false;
+    for (int i = 3; i < 7; ++i)
+    {
+        char c = pszName[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+void CCopyTempFile::RemoveLeftovers(const CString& strFolder)
+{
+    WIN32_FIND_DATAA fd;
+    CString strPattern = CCopyPath::Join(strFolder, "~vm????.tmp");
+    HANDLE hFind = ::FindFirstFileA(strPattern, &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do
+    {
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTempName(fd.cFileName))
+            continue;
+        CString strPath = CCopyPath::Join(strFolder, fd.cFileName);
+        if (!::DeleteFileA(strPath) && ::SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL))
+            ::DeleteFileA(strPath);
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+}
