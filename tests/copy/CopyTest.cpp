@@ -357,6 +357,7 @@ TEST(CopyTest, ErrorsThatGoAwayAreAskedAboutAndRetriedOrCancelled)
                 {
                     EXPECT_EQ(before, Snapshot(tmp / "dst")) << "changed before the question";
                 }
+                EXPECT_TRUE(c.fault != FileHeld || g_nReadFaults == 0) << "the file in use was found after its copy";
                 if (!bRetry)
                     return CFileTreeCopier::recoverCancel;
                 if (hHeld != INVALID_HANDLE_VALUE)
