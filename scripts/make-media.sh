@@ -37,7 +37,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 fail() { echo "make-media.sh: $*" >&2; exit 2; }
 
 screen= installer= installer_path= data= label= output= title= launcher=
-sign_pfx= sign_cert= sign_key= timestamp= sign_url=https://www.brantik.co.jp/
+sign_pfx= sign_cert= sign_key= timestamp= sign_url=https://www.brantik.co.jp/  # the publisher's site
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || fail "$1 needs a value"
   case "$1" in
@@ -168,12 +168,12 @@ place() {
     || { cat "$work/sign.log" >&2; echo "make-media.sh: osslsigncode could not sign $1" >&2; exit 1; }
 }
 
-place "$launcher" "$stage/VORMELSetup.exe"
 # The launcher reads its list as ANSI text in the Japanese code page.
 printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" \
   | iconv -f UTF-8 -t CP932 > "$stage/InstallList.txt" \
   || fail "the title or the installer path has characters outside code page 932"
 printf '%s\r\n' '[autorun]' 'open=VORMELSetup.exe' 'icon=VORMELSetup.exe,0' > "$stage/autorun.inf"
+place "$launcher" "$stage/VORMELSetup.exe"
 if [ -n "$installer" ]; then
   mkdir -p "$stage/$(dirname "$rel")"
   place "$installer" "$stage/$rel"
