@@ -6,6 +6,8 @@
 #   scripts/make-media.sh --screen program|database --label LABEL --output FILE.iso
 #                         [--installer FILE] [--installer-path 'Installer\Setup.exe']
 #                         [--data FOLDER] [--title TEXT] [--launcher EXE]
+#                         [--sign-pfx FILE | --sign-cert FILE --sign-key FILE]
+#                         [--timestamp URL] [--sign-url URL]
 #
 #   --screen          program: the launcher starts the installer (InstallList mode 0);
 #                     database: it copies the database (mode 1)
@@ -19,6 +21,15 @@
 #   --title           InstallList.txt's second line (free text; the list is written in
 #                     code page 932, as the launcher reads it)
 #   --launcher        the launcher exe (default: VORMELSetup.exe in $BUILD_DIR, or build)
+#   --sign-pfx        sign the launcher and the installer (Authenticode, SHA-256) with the
+#                     certificate and key in this PKCS#12 file; its password is read from
+#                     the environment variable VORMEL_SIGN_PASSWORD, never from the command line
+#   --sign-cert, --sign-key  or with this certificate (PEM or DER, chain after it) and key (a
+#                     key's password, if any, from VORMEL_SIGN_PASSWORD too)
+#   --timestamp       an RFC 3161 time-stamp server; without it the signature is valid only
+#                     as long as the certificate
+#   --sign-url        the address the signature names beside the product's name (default
+#                     the publisher's, below)
 # Bad input is reported on stderr with exit status 2, and no image is written.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +37,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 fail() { echo "make-media.sh: $*" >&2; exit 2; }
 
 screen= installer= installer_path= data= label= output= title= launcher=
+sign_pfx= sign_cert= sign_key= timestamp= sign_url=https://www.brantik.co.jp/  # the publisher's site
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || fail "$1 needs a value"
   case "$1" in
@@ -37,6 +49,11 @@ while [ $# -gt 0 ]; do
     --output) output=$2 ;;
     --title) title=$2 ;;
     --launcher) launcher=$2 ;;
+    --sign-pfx) sign_pfx=$2 ;;
+    --sign-cert) sign_cert=$2 ;;
+    --sign-key) sign_key=$2 ;;
+    --timestamp) timestamp=$2 ;;
+    --sign-url) sign_url=$2 ;;
     *) fail "unknown option $1 (see the head of this script)" ;;
   esac
   shift 2
@@ -104,19 +121,62 @@ if [ "$screen" = database ]; then
   done < <(cd "$data" && find "${folders[@]}" -print0)
 fi
 
-stage=$(mktemp -d "${TMPDIR:-/tmp}/vormel-media.XXXXXX")
-tmp_image="$output.part"
-trap 'rm -rf "$stage" "$stage.log" "$tmp_image"' EXIT
+# The work folder is private (mode 700): the stage, the logs and the signing password.
+work=$(mktemp -d "${TMPDIR:-/tmp}/vormel-media.XXXXXX")
+stage=$work/media tmp_image=$output.part
+trap 'rm -rf "$work" "$tmp_image"' EXIT
+mkdir "$stage"
 
-cp "$launcher" "$stage/VORMELSetup.exe"
+# Authenticode: every check before anything is signed. The password reaches openssl and
+# osslsigncode only as a file of the work folder that only the user can read.
+sign=()
+if [ -n "$sign_pfx$sign_cert$sign_key" ]; then
+  [ -z "$sign_pfx" ] || [ -z "$sign_cert$sign_key" ] || fail "give either --sign-pfx or --sign-cert with --sign-key"
+  [ -n "$sign_pfx" ] || { [ -n "$sign_cert" ] && [ -n "$sign_key" ]; } || fail "--sign-cert and --sign-key go together"
+  for f in "$sign_pfx" "$sign_cert" "$sign_key"; do
+    [ -z "$f" ] || { [ -f "$f" ] && [ -r "$f" ]; } || fail "the signing file $f does not exist or cannot be read"
+  done
+  pass_in=(-passin pass:) pass=(-pass '')
+  if [ -n "${VORMEL_SIGN_PASSWORD:-}" ]; then
+    (umask 077 && printf '%s' "$VORMEL_SIGN_PASSWORD" >"$work/pass")
+    pass_in=(-passin "file:$work/pass") pass=(-readpass "$work/pass")
+  fi
+  if [ -n "$sign_pfx" ]; then
+    openssl pkcs12 -legacy -in "$sign_pfx" "${pass_in[@]}" -nokeys -clcerts -out "$work/cert.pem" 2>/dev/null \
+      || fail "cannot open $sign_pfx: not a PKCS#12 file, or the wrong password in VORMEL_SIGN_PASSWORD"
+    sign=(-pkcs12 "$sign_pfx")
+  else
+    openssl x509 -in "$sign_cert" -out "$work/cert.pem" 2>/dev/null || fail "$sign_cert holds no certificate"
+    key=$(openssl pkey -in "$sign_key" "${pass_in[@]}" -pubout 2>/dev/null) \
+      || fail "cannot read the key $sign_key: not a key, or the wrong password in VORMEL_SIGN_PASSWORD"
+    [ "$key" = "$(openssl x509 -in "$work/cert.pem" -noout -pubkey)" ] || fail "the key $sign_key does not belong to $sign_cert"
+    sign=(-certs "$sign_cert" -key "$sign_key")
+  fi
+  openssl x509 -in "$work/cert.pem" -noout -ext extendedKeyUsage 2>/dev/null | grep -q 'Code Signing' \
+    || fail "the certificate cannot sign code (no code signing in its extended key usage)"
+  openssl x509 -in "$work/cert.pem" -noout -checkend 0 >/dev/null || fail "the certificate has expired"
+  # The description is the product's name as the version record gives it.
+  product=$(sed -n 's/^ *VALUE "ProductName", "\(.*\)"/\1/p' "$top/res/VORMELSetup.rc")
+  sign+=("${pass[@]}" -h sha256 -n "$product" -i "$sign_url" ${timestamp:+-ts "$timestamp"})
+elif [ -n "$timestamp" ]; then
+  fail "--timestamp needs --sign-pfx or --sign-cert"
+fi
+# Copies a file into the stage, signed when signing was asked for.
+place() {
+  if [ ${#sign[@]} -eq 0 ]; then cp "$1" "$2"; return; fi
+  osslsigncode sign "${sign[@]}" -in "$1" -out "$2" >"$work/sign.log" 2>&1 \
+    || { cat "$work/sign.log" >&2; echo "make-media.sh: osslsigncode could not sign $1" >&2; exit 1; }
+}
+
 # The launcher reads its list as ANSI text in the Japanese code page.
 printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" \
   | iconv -f UTF-8 -t CP932 > "$stage/InstallList.txt" \
   || fail "the title or the installer path has characters outside code page 932"
 printf '%s\r\n' '[autorun]' 'open=VORMELSetup.exe' 'icon=VORMELSetup.exe,0' > "$stage/autorun.inf"
+place "$launcher" "$stage/VORMELSetup.exe"
 if [ -n "$installer" ]; then
   mkdir -p "$stage/$(dirname "$rel")"
-  cp "$installer" "$stage/$rel"
+  place "$installer" "$stage/$rel"
 fi
 if [ "$screen" = database ]; then
   for f in "${folders[@]}"; do cp -r "$data/$f" "$stage/$f"; done
@@ -124,11 +184,9 @@ fi
 
 rm -f "$tmp_image"
 # -r: Rock Ridge with every file read-only, as on a pressed disc; level 3 takes files of
-# 4 GiB and more.
-if ! xorriso -as mkisofs -quiet -iso-level 3 -J -r -V "$label" -o "$tmp_image" "$stage" 2>"$stage.log"; then
-  cat "$stage.log" >&2; rm -f "$stage.log"
-  echo "make-media.sh: xorriso could not master the image" >&2; exit 1
+# 4 GiB and more; the names are read as UTF-8 whatever the locale.
+if ! xorriso -as mkisofs -quiet -input-charset UTF-8 -iso-level 3 -J -r -V "$label" -o "$tmp_image" "$stage" 2>"$work/xorriso.log"; then
+  cat "$work/xorriso.log" >&2; echo "make-media.sh: xorriso could not master the image" >&2; exit 1
 fi
-rm -f "$stage.log"
 mv -f "$tmp_image" "$output"
-echo "Wrote $output ($screen screen, label $label)"
+echo "Wrote $output ($screen screen, label $label${sign:+, signed})"

@@ -4,10 +4,11 @@
 set -euo pipefail
 
 # fonts-horai-umefont: Ume P Gothic stands in for the dialogs' "ＭＳ Ｐゴシック" with the same
-# metrics; the IPA fonts stay for glyphs other faces lack. xorriso masters the media image.
+# metrics; the IPA fonts stay for glyphs other faces lack. xorriso masters the media image;
+# osslsigncode signs its exes (Authenticode) and openssl checks the certificate first.
 packages=(g++-mingw-w64-i686 cmake make googletest wine wine32:i386 wine64
           xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic fonts-horai-umefont
-          fonts-dejavu-core locales binutils-mingw-w64-i686 python3 xorriso)
+          fonts-dejavu-core locales binutils-mingw-w64-i686 python3 xorriso osslsigncode openssl)
 
 missing=()
 for p in "${packages[@]}"; do
