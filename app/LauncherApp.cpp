@@ -1,6 +1,7 @@
 #include "app/LauncherApp.h"
 
 #include "app/LauncherDir.h"
+#include "app/LauncherInstance.h"
 #include "launcher/LauncherDlg.h"
 
 BEGIN_MESSAGE_MAP(CLauncherApp, CWinApp)
@@ -16,6 +17,10 @@ BOOL CLauncherApp::InitInstance()
 
     CString strModulePath = AfxGetModuleFileName(m_hInstance);
     m_strLauncherDir = LauncherDirFromModulePath(strModulePath, m_pszExeName);
+
+    CLauncherInstance instance;
+    if (!instance.Claim(m_strLauncherDir))
+        return FALSE;
 
     CLauncherDlg dlg;
     m_pMainWnd = &dlg;

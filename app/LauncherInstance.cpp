@@ -1,0 +1,80 @@
+#include "app/LauncherInstance.h"
+
+namespace {
+
+// The object's name: the folder, without case, as a hash (a name may hold no backslash).
+CString ObjectName(const CString& strLauncherDir)
+{
+    CString strFolder(strLauncherDir);
+    ::CharUpperBuffA(strFolder.GetBuffer(strFolder.GetLength()), static_cast<DWORD>(strFolder.GetLength()));
+    strFolder.ReleaseBuffer(-1);
+    unsigned long long ullHash = 14695981039346656037ull;   // 64-bit FNV-1a
+    for (LPCSTR p = strFolder; *p != '\0'; ++p)
+        ullHash = (ullHash ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
+    CString strName;
+    strName.Format("Local\\VORMELSetup.%08lX%08lX", static_cast<unsigned long>(ullHash >> 32),
+                   static_cast<unsigned long>(ullHash & 0xFFFFFFFFu));
+    return strName;
+}
+
+struct LauncherWindowSearch
+{
+    DWORD dwProcessId;
+    HWND hFound;
+};
+
+// The launcher window: visible, owned by nobody, shown on the taskbar (the progress window
+// of a copy is owned by nobody too, but is no application window).
+BOOL CALLBACK FindLauncherWindow(HWND hWnd, LPARAM lParam)
+{
+    LauncherWindowSearch* pSearch = reinterpret_cast<LauncherWindowSearch*>(lParam);
+    DWORD dwProcessId = 0;
+    ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId != pSearch->dwProcessId || ::GetWindow(hWnd, GW_OWNER) != nullptr || !::IsWindowVisible(hWnd)
+        || (::GetWindowLongA(hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW) == 0)
+        return TRUE;
+    pSearch->hFound = hWnd;
+    return FALSE;
+}
+
+DWORD* MapProcessId(HANDLE hMapping)
+{
+    return static_cast<DWORD*>(::MapViewOfFile(hMapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
+}
+
+}  // namespace
+
+CLauncherInstance::~CLauncherInstance()
+{
+    if (m_hMapping != nullptr)
+        ::CloseHandle(m_hMapping);
+}
+
+bool CLauncherInstance::Claim(const CString& strLauncherDir)
+{
+    m_hMapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
+                                      ObjectName(strLauncherDir));
+    if (m_hMapping == nullptr)
+        return true;
+    bool bFirst = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    DWORD* pdwProcessId = MapProcessId(m_hMapping);
+    if (pdwProcessId == nullptr)
+        return bFirst;
+    LauncherWindowSearch search = { *pdwProcessId, nullptr };
+    if (bFirst)
+        *pdwProcessId = ::GetCurrentProcessId();
+    ::UnmapViewOfFile(pdwProcessId);
+    if (bFirst)
+        return true;
+
+    if (search.dwProcessId != 0)
+        ::EnumWindows(&FindLauncherWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.hFound != nullptr)
+    {
+        if (::IsIconic(search.hFound))
+            ::ShowWindow(search.hFound, SW_RESTORE);
+        // A box or the About box open over the launcher comes to the front with it.
+        ::SetForegroundWindow(::GetLastActivePopup(search.hFound));
+    }
+    return false;
+}

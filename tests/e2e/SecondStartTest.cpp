@@ -1,0 +1,29 @@
+// A second start of the launcher, as AutoPlay and a double-click together give.
+#include "Distribution.h"
+#include "Process.h"
+#include "Wait.h"
+
+#include <gtest/gtest.h>
+
+using namespace support;
+
+// Catches: two launchers of one medium side by side (two copies racing into one folder), a
+// second start that shows a window or leaves the first minimised behind others, and
+// launchers of different media kept from running together.
+TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
+{
+    Distribution dist, other;
+    for (const Distribution* pDist : { &dist, &other })
+        pDist->SetInstallList("0\r\nVORMEL\r\n\r\n");
+    Process first, again, elsewhere;
+    HWND hFirst = first.StartLauncher(dist.exePath, dist.folder);
+    ASSERT_NE(nullptr, hFirst);
+    ::ShowWindow(hFirst, SW_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hFirst) != FALSE; }));
+    ASSERT_TRUE(again.Start(dist.exePath, other.folder));
+    EXPECT_TRUE(again.WaitExit());
+    EXPECT_TRUE(again.TopWindows().empty());
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(hFirst) && ::GetForegroundWindow() == hFirst; }));
+    EXPECT_NE(nullptr, elsewhere.StartLauncher(other.exePath, other.folder));
+    EXPECT_FALSE(first.WaitExit(0));
+}
