@@ -62,7 +62,36 @@ bool ButtonsEnabled(HWND hMain)
     return ::IsWindowEnabled(Item(hMain, IDC_INSTALL_DATABASE)) && ::IsWindowEnabled(Item(hMain, IDC_EXIT));
 }
 
-enum Fault { None, MissingSource, CancelCopy, LockedRegistry };
+enum Fault { None, MissingSource, CancelCopy, LockedRegistry, ScratchedRetry, ScratchedCancel };
+
+// A data file whose reads fail as a scratched disc's do (Wine says ERROR_NOT_READY): a link
+// to the memory of the process that reads it, whose first page is never there. Cleaned, it
+// leads to an empty file, as the copy's scan saw it. Made from Unix: the disc is read-only.
+enum Disc { Scratched, Cleaned, Removed };
+void Scratch(const std::string& path, Disc disc)
+{
+    typedef char*(CDECL * PFN_UNIXNAME)(LPCWSTR);
+    PFN_UNIXNAME pfnUnixName = reinterpret_cast<PFN_UNIXNAME>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* pszUnix = pfnUnixName(std::wstring(path.begin(), path.end()).c_str());
+    const char* commands[] = { "/bin/ln -sf /proc/self/mem ", "/bin/ln -sf /dev/null ", "/bin/rm -f " };
+    std::string command = commands[disc] + std::string(pszUnix);
+    ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    EXPECT_TRUE(WaitUntil([&] {
+        HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        char c;
+        DWORD n = 0;
+        bool bReads = h != INVALID_HANDLE_VALUE && ::ReadFile(h, &c, 1, &n, nullptr);
+        ::CloseHandle(h);
+        return disc == Removed ? h == INVALID_HANDLE_VALUE : bReads == (disc == Cleaned);
+    }));
+}
 
 struct Case
 {
@@ -87,6 +116,10 @@ void RunInstallation(const Case& c, const std::string& folder)
     std::string destRoot = dest.Path() + "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
     MakeDirs(destRoot);
 
+    const std::string scratched = folder + "terrain\\scratched.bin";
+    bool bScratched = c.fault == ScratchedRetry || c.fault == ScratchedCancel;
+    if (bScratched)
+        Scratch(scratched, Scratched);
     Process launcher;
     HWND hMain = launcher.StartLauncher(folder + "VORMELSetup.exe", folder);
     ASSERT_NE(nullptr, hMain);
@@ -113,7 +146,7 @@ void RunInstallation(const Case& c, const std::string& folder)
     }
     if (c.pszResult != nullptr)
     {
-        if (c.fault == CancelCopy || c.fault == MissingSource)
+        if (c.fault == CancelCopy || c.fault == MissingSource || bScratched)
         {
             // Owned by nobody: the launcher stays live beside the copy.
             HWND hProgress = launcher.WaitPopup(nullptr, L"Copying...");
@@ -122,6 +155,19 @@ void RunInstallation(const Case& c, const std::string& folder)
             if (c.fault == CancelCopy)
             {
                 Click(hProgress, IDCANCEL);
+            }
+            else if (bScratched)
+            {
+                // Asked over the progress window, which goes on beneath: Retry or Cancel.
+                HWND hQuestion = launcher.WaitPopup(hProgress, L"Copying...");
+                ASSERT_NE(nullptr, hQuestion);
+                std::wstring text = WindowText(Item(hQuestion, 0xFFFF));
+                EXPECT_NE(std::wstring::npos, text.find(Wide(scratched + "\". If it is on a disc, clean the disc")))
+                    << std::string(text.begin(), text.end());
+                EXPECT_TRUE(Item(hQuestion, IDRETRY) != nullptr && Item(hQuestion, IDOK) == nullptr);
+                if (c.fault == ScratchedRetry)
+                    Scratch(scratched, Cleaned);
+                Click(hQuestion, c.fault == ScratchedRetry ? IDRETRY : IDCANCEL);
             }
             else
             {
@@ -158,10 +204,12 @@ void RunInstallation(const Case& c, const std::string& folder)
         for (const char* name : { "landuse", "terrain", "1kmav_dem" })
             EXPECT_EQ(Snapshot(folder + name), Snapshot(destRoot + "\\" + name)) << name;
     }
-    else if (c.fault != CancelCopy)
+    else if (c.fault != CancelCopy && c.fault != ScratchedCancel)
     {
         EXPECT_TRUE(Snapshot(destRoot).empty());
     }
+    if (bScratched)
+        Scratch(scratched, Removed);
     ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
 }
 
@@ -183,6 +231,8 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
           L"Installation was interrupted by the user.", false, false },
         { "registry key locked", IDYES, true, IDYES, LockedRegistry,
           L"Installation completed, but the database path could not be registered.", true, false },
+        { "a data file unreadable, Cancel", IDYES, true, IDYES, ScratchedCancel,
+          L"Installation was interrupted by the user.", false, false },
     };
     for (const Case& c : cases)
     {
@@ -198,9 +248,11 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
 }
 
 // A distribution image built by scripts/make-media.sh, served as Wine's CD-ROM drive R:,
-// installs the database: names, list and data come off the disc as the launcher needs them.
+// installs the database: names, list and data come off the disc as the launcher needs them,
+// and a file that cannot be read is read again once the disc is clean.
 TEST(MediaTest, DatabaseInstallsFromTheCdRomImage)
 {
     ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeA("R:\\"));
-    RunInstallation({ "from the CD-ROM", IDYES, true, IDYES, None, L"Installation completed.", true, true }, "R:\\");
+    RunInstallation({ "from the CD-ROM, a read retried", IDYES, true, IDYES, ScratchedRetry, L"Installation completed.",
+                      true, true }, "R:\\");
 }
