@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Redraws the README's pictures in docs/ from the real launcher under Xvfb and Wine, with
 # the same fonts and settings as the tests: the program screen, its About box, the database
-# screen, the progress window during a copy and the result message. A helper of its own
+# screen, the progress window during a copy, the result message, and the question that a
+# file which cannot be read brings. A helper of its own
 # (scripts/screenshots/ShotDriver.cpp, built here) presses the buttons and chooses the folder, as a user
 # would, and tells where each window is; each picture is that window cut from the screen.
 # The helper works windows with the tests' own support library (tests/support).
@@ -55,6 +56,23 @@ take_screenshots() {
   drv click box "*" 1
   drv click main "$main" 1004
   wait "$pid"
+
+  # A data file that cannot be read, as from a scratched disc (a link to memory that is
+  # never there): the question over the progress window; Retry once the disc is clean.
+  ln -s /proc/self/mem "$work/small/terrain/mesh09.bin"
+  (cd "$work/small" && exec wine VORMELSetup.exe) &
+  pid=$!
+  drv click main "$main" 1002
+  drv click box "*" 6
+  drv choose 'C:\VORMEL'
+  drv click box "*" 6
+  shot copy-retry.png box "Copying..." "clean the disc"
+  ln -sf /dev/null "$work/small/terrain/mesh09.bin"
+  drv click box "Copying..." 4             # Retry
+  drv rect box "*" "Installation completed." >/dev/null
+  drv click box "*" 1
+  drv click main "$main" 1004
+  wait "$pid"
 }
 if [ "${1:-}" = --in-xvfb ]; then
   take_screenshots
@@ -73,6 +91,7 @@ mkdir -p "$work" docs
 # The demo database with enough data beside it that the copy lasts a few seconds and its
 # progress window can be seen.
 cp -r "$BUILD_DIR/demo/database" "$work/dist"
+cp -r "$BUILD_DIR/demo/database" "$work/small"
 for sheet in 5339 5340 5439 5440; do
   mkdir -p "$work/dist/landuse/$sheet" "$work/dist/1kmav_dem/$sheet"
   for i in $(seq -w 1 300); do head -c 40000 /dev/urandom > "$work/dist/landuse/$sheet/L03-b-$sheet-$i.csv"; done
