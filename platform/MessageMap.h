@@ -58,6 +58,12 @@ LRESULT AfxCall_w(CCmdTarget* p, WPARAM wParam, LPARAM)
 }
 
 template <auto pfn>
+LRESULT AfxCall_lwl(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+{
+    return (static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)(wParam, lParam);
+}
+
+template <auto pfn>
 LRESULT AfxCall_h(CCmdTarget* p, WPARAM, LPARAM)
 {
     return reinterpret_cast<LRESULT>((static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)());
@@ -84,6 +90,9 @@ protected:                                                      \
     { WM_COMMAND, 0, (id), (id), &AfxCall_v<&ThisClass::memberFxn> },
 #define ON_BN_CLICKED(id, memberFxn) \
     { WM_COMMAND, BN_CLICKED, (id), (id), &AfxCall_v<&ThisClass::memberFxn> },
+// Any window message, to a handler LRESULT OnX(WPARAM, LPARAM).
+#define ON_MESSAGE(message, memberFxn) \
+    { (message), 0, 0, 0, &AfxCall_lwl<&ThisClass::memberFxn> },
 #define ON_WM_SYSCOMMAND() \
     { WM_SYSCOMMAND, 0, 0, 0, &AfxCall_wl<&ThisClass::OnSysCommand> },
 #define ON_WM_PAINT() \

@@ -18,7 +18,7 @@ take_screenshots() {
   # When a window does not come, the whole screen tells why.
   trap 'import -window root "$BUILD_DIR/screenshots-failed.png"; echo "screen saved: $BUILD_DIR/screenshots-failed.png" >&2' ERR
   mkdir -p "$WINEPREFIX/drive_c/VORMEL"
-  drv() { wine "$BUILD_DIR/tests/shotdriver.exe" "$@" </dev/null; }
+  drv() { wine "$BUILD_DIR/shotdriver.exe" "$@" </dev/null; }
   # Cuts a window out of the screen; its place ("x y width height") comes on standard
   # input. The virtual desktop fills the screen from its top left corner.
   crop() {
