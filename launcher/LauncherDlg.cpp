@@ -107,6 +107,8 @@ void CLauncherDlg::ReadTemplatePlaces()
 
 void CLauncherDlg::LayOut(UINT nDpi)
 {
+    // The picture control has taken its picture's size by itself (SS_BITMAP); the client area
+    // becomes the same.
     SIZE size = CLauncherPicture::GetSize(nDpi);
     RECT rcWindow, rcClient;
     ::GetWindowRect(m_hWnd, &rcWindow);
@@ -114,8 +116,6 @@ void CLauncherDlg::LayOut(UINT nDpi)
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
                    size.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SetWindowPos(GetDlgItem(IDC_LAUNCHER_PICTURE)->m_hWnd, nullptr, 0, 0, size.cx, size.cy,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
 
     int nUnitsX = kDesignBaseX * static_cast<int>(nDpi);
     int nUnitsY = kDesignBaseY * static_cast<int>(nDpi);

@@ -87,10 +87,9 @@ void ExpectTextsFit(HWND hDlg, const std::wstring& face, int nDpi)
     for (HWND hItem = ::GetWindow(hDlg, GW_CHILD); hItem != nullptr; hItem = ::GetWindow(hItem, GW_HWNDNEXT))
     {
         std::wstring text = WindowText(hItem);
-        wchar_t szClass[8] = L"";
         RECT rcItem, rcText = {};
         ::GetClientRect(hItem, &rcItem);
-        ::InflateRect(&rcItem, ::GetClassNameW(hItem, szClass, 8) && lstrcmpiW(szClass, L"Button") == 0 ? -3 : 0, 0);
+        ::InflateRect(&rcItem, (::SendMessageW(hItem, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) ? -3 : 0, 0);
         rcText.right = rcItem.right - rcItem.left;
         ::DrawTextW(hDC, text.c_str(), -1, &rcText, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         EXPECT_TRUE(text.empty() || (rcText.right <= rcItem.right - rcItem.left && rcText.bottom <= rcItem.bottom))
@@ -118,8 +117,7 @@ TEST(LauncherTest, LookFollowsThePictureAtEveryScaleAndFont)
     const struct { int nID, x, y, cx, cy; } buttons[] = {
         { IDC_INSTALL_PRODUCT, 81, 101, 124, 23 }, { IDC_INSTALL_DATABASE, 81, 101, 124, 23 }, { IDC_EXIT, 81, 180, 124, 23 },
     };
-    // The picture as the exe carries it at 100 %.
-    BITMAP picture = {};
+    BITMAP picture = {};   // as the exe carries it, for 100 %
     HMODULE hExe = ::LoadLibraryExA((BuildDir() + "\\VORMELSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ::GetObjectA(::LoadImageA(hExe, MAKEINTRESOURCEA(IDB_LAUNCHER_PICTURE), IMAGE_BITMAP, 0, 0, 0), sizeof(picture), &picture);
     ASSERT_GT(picture.bmWidth, 0) << "no picture in the exe";
@@ -134,7 +132,7 @@ TEST(LauncherTest, LookFollowsThePictureAtEveryScaleAndFont)
         Process launcher;
         HWND hMain = launcher.StartLauncher(dist.exePath, dist.folder);
         ASSERT_NE(nullptr, hMain);
-        RECT rc = { 20, 10, 600, 500 };   // where Windows suggests the moved window goes, in its memory
+        RECT rc = { 20, 10, 600, 500 }, rcPicture;   // where Windows suggests the moved window goes, in its memory
         if (c.nMovedToDpi != 0)
         {
             DWORD dwProcessId = 0;
@@ -149,6 +147,8 @@ TEST(LauncherTest, LookFollowsThePictureAtEveryScaleAndFont)
         ::GetClientRect(hMain, &rc);
         EXPECT_NEAR(picture.bmWidth * dScale, rc.right, 2 + 0.01 * picture.bmWidth * dScale);
         EXPECT_NEAR(picture.bmHeight * dScale, rc.bottom, 2 + 0.01 * picture.bmHeight * dScale);
+        ::GetClientRect(Item(hMain, IDC_LAUNCHER_PICTURE), &rcPicture);
+        EXPECT_TRUE(::EqualRect(&rc, &rcPicture)) << "a picture of " << rcPicture.right << " x " << rcPicture.bottom;
         for (const auto& b : buttons)
         {
             if (!::IsWindowVisible(Item(hMain, b.nID)))
