@@ -62,9 +62,9 @@ BOOL CLauncherDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // At 100 % the picture is the template's own: no other artwork is loaded.
     ReadTemplatePlaces();
     UINT nDpi = GetDpi();
+    // At 100 % the picture is the template's own: no other artwork is loaded.
     if (nDpi != 96)
         m_picture.Show(GetDlgItem(IDC_LAUNCHER_PICTURE), nDpi);
     LayOut(nDpi);

@@ -52,13 +52,14 @@ HBITMAP MakePicture(UINT nDpi)
     HBITMAP hPicture = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
     HDC hArtDC = ::CreateCompatibleDC(nullptr);
     HDC hPictureDC = ::CreateCompatibleDC(nullptr);
+    BOOL bDrawn = FALSE;
     if (hPicture != nullptr && hArtDC != nullptr && hPictureDC != nullptr)
     {
         HGDIOBJ hOldArt = ::SelectObject(hArtDC, hArt);
         HGDIOBJ hOldPicture = ::SelectObject(hPictureDC, hPicture);
         ::SetStretchBltMode(hPictureDC, HALFTONE);
         ::SetBrushOrgEx(hPictureDC, 0, 0, nullptr);
-        ::StretchBlt(hPictureDC, 0, 0, size.cx, size.cy, hArtDC, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        bDrawn = ::StretchBlt(hPictureDC, 0, 0, size.cx, size.cy, hArtDC, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
         ::SelectObject(hPictureDC, hOldPicture);
         ::SelectObject(hArtDC, hOldArt);
     }
@@ -67,6 +68,11 @@ HBITMAP MakePicture(UINT nDpi)
     if (hArtDC != nullptr)
         ::DeleteDC(hArtDC);
     ::DeleteObject(hArt);
+    if (!bDrawn && hPicture != nullptr)
+    {
+        ::DeleteObject(hPicture);
+        hPicture = nullptr;
+    }
     return hPicture;
 }
 
