@@ -6,7 +6,22 @@
 
 #include <io.h>
 
+// Windows 8.1 and later: the window moved to a screen of another scale, or the scale changed.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace {
+
+// The dialog base units the template's places were drawn with: those of the Japanese
+// system's dialog font at 96 DPI, for which the picture was made.
+const int kDesignBaseX = 7;
+const int kDesignBaseY = 12;
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CLauncherDlg, CDialog)
+    ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -47,6 +62,14 @@ BOOL CLauncherDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
+    ReadTemplatePlaces();
+    UINT nDpi = GetDpi();
+    // At 100 % the picture is the template's own: no other artwork is loaded.
+    if (nDpi != 96)
+        m_picture.Show(GetDlgItem(IDC_LAUNCHER_PICTURE), nDpi);
+    LayOut(nDpi);
+    CenterWindow();
+
     ReadInstallList();
 
     if (m_nInstallMode == 1)
@@ -61,6 +84,62 @@ BOOL CLauncherDlg::OnInitDialog()
     }
 
     return TRUE;
+}
+
+void CLauncherDlg::ReadTemplatePlaces()
+{
+    // The dialog manager placed each control at its template place times the base units
+    // of the font it found (MulDiv of each number, as MapDialogRect does); with base units
+    // of at least 4 x 8 the division gives the template's numbers back exactly.
+    RECT rcBase = { 0, 0, 4, 8 };
+    ::MapDialogRect(m_hWnd, &rcBase);
+    for (HWND hItem = ::GetWindow(m_hWnd, GW_CHILD); hItem != nullptr; hItem = ::GetWindow(hItem, GW_HWNDNEXT))
+    {
+        if (::GetDlgCtrlID(hItem) == IDC_LAUNCHER_PICTURE)
+            continue;
+        RECT rc;
+        ::GetWindowRect(hItem, &rc);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+        m_places.Add({ hItem, ::MulDiv(rc.left, 4, rcBase.right), ::MulDiv(rc.top, 8, rcBase.bottom),
+                       ::MulDiv(rc.right - rc.left, 4, rcBase.right), ::MulDiv(rc.bottom - rc.top, 8, rcBase.bottom) });
+    }
+}
+
+void CLauncherDlg::LayOut(UINT nDpi)
+{
+    // The picture control has taken its picture's size by itself (SS_BITMAP); the client area
+    // becomes the same.
+    SIZE size = CLauncherPicture::GetSize(nDpi);
+    RECT rcWindow, rcClient;
+    ::GetWindowRect(m_hWnd, &rcWindow);
+    GetClientRect(&rcClient);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
+                   size.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    int nUnitsX = kDesignBaseX * static_cast<int>(nDpi);
+    int nUnitsY = kDesignBaseY * static_cast<int>(nDpi);
+    for (const CItemPlace& place : m_places)
+    {
+        ::SetWindowPos(place.hWnd, nullptr, ::MulDiv(place.x, nUnitsX, 4 * 96), ::MulDiv(place.y, nUnitsY, 8 * 96),
+                       ::MulDiv(place.cx, nUnitsX, 4 * 96), ::MulDiv(place.cy, nUnitsY, 8 * 96),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+LRESULT CLauncherDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    // Windows' own handling first: from Windows 10 1703 it gives the dialog's font the
+    // new scale and moves the controls by their dialog units, which the layout then sets
+    // right. The window goes where Windows suggests and takes the picture's size there.
+    Default();
+    const RECT* prcSuggested = reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(m_hWnd, nullptr, prcSuggested->left, prcSuggested->top, prcSuggested->right - prcSuggested->left,
+                   prcSuggested->bottom - prcSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT nDpi = HIWORD(wParam);
+    m_picture.Show(GetDlgItem(IDC_LAUNCHER_PICTURE), nDpi);
+    LayOut(nDpi);
+    return 0;
 }
 
 void CLauncherDlg::OnSysCommand(UINT nID, LPARAM)

@@ -58,7 +58,7 @@ LRESULT AfxCall_w(CCmdTarget* p, WPARAM wParam, LPARAM)
 }
 
 template <auto pfn>
-LRESULT AfxCall_m(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
+LRESULT AfxCall_lwl(CCmdTarget* p, WPARAM wParam, LPARAM lParam)
 {
     return (static_cast<AfxHandlerClass<pfn>*>(p)->*pfn)(wParam, lParam);
 }
@@ -90,6 +90,9 @@ protected:                                                      \
     { WM_COMMAND, 0, (id), (id), &AfxCall_v<&ThisClass::memberFxn> },
 #define ON_BN_CLICKED(id, memberFxn) \
     { WM_COMMAND, BN_CLICKED, (id), (id), &AfxCall_v<&ThisClass::memberFxn> },
+// Any window message, to a handler LRESULT OnX(WPARAM, LPARAM).
+#define ON_MESSAGE(message, memberFxn) \
+    { (message), 0, 0, 0, &AfxCall_lwl<&ThisClass::memberFxn> },
 #define ON_WM_SYSCOMMAND() \
     { WM_SYSCOMMAND, 0, 0, 0, &AfxCall_wl<&ThisClass::OnSysCommand> },
 #define ON_WM_PAINT() \
@@ -100,5 +103,3 @@ protected:                                                      \
     { WM_CLOSE, 0, 0, 0, &AfxCall_v<&ThisClass::OnClose> },
 #define ON_WM_TIMER() \
     { WM_TIMER, 0, 0, 0, &AfxCall_w<&ThisClass::OnTimer> },
-#define ON_MESSAGE(message, memberFxn) \
-    { (message), 0, 0, 0, &AfxCall_m<&ThisClass::memberFxn> },

@@ -129,6 +129,23 @@ void CWnd::CenterWindow()
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+UINT CWnd::GetDpi() const
+{
+    // GetDpiForWindow came with Windows 10 1607; before it, and on Windows XP, one DPI
+    // holds for the whole screen.
+    typedef UINT(WINAPI * PFN_GETDPIFORWINDOW)(HWND);
+    auto pfnGetDpiForWindow = reinterpret_cast<PFN_GETDPIFORWINDOW>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    UINT nDpi = pfnGetDpiForWindow != nullptr ? pfnGetDpiForWindow(m_hWnd) : 0;
+    if (nDpi == 0)
+    {
+        HDC hDC = ::GetDC(m_hWnd);
+        nDpi = static_cast<UINT>(::GetDeviceCaps(hDC, LOGPIXELSY));
+        ::ReleaseDC(m_hWnd, hDC);
+    }
+    return nDpi != 0 ? nDpi : 96;
+}
+
 BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     if (!Attach(hWnd))

@@ -43,6 +43,9 @@ public:
     void SetIcon(HICON hIcon, BOOL bBigIcon);
     // Centres the window over its owner, or over the work area when it has no visible owner.
     void CenterWindow();
+    // The window's dots per inch (96 at 100 %): its monitor's where Windows tells, else the
+    // screen's.
+    UINT GetDpi() const;
 
     // Attaches an existing window created by somebody else, so that its messages and
     // commands reach this object first.

@@ -6,11 +6,13 @@
 #define IDD_LAUNCHER                102
 #define IDI_LAUNCHER                128
 #define IDB_LAUNCHER_PICTURE        130
+#define IDB_LAUNCHER_PICTURE_200    131
 #define IDD_COPY_PROGRESS           140
 
 #define IDC_INSTALL_PRODUCT         1001
 #define IDC_INSTALL_DATABASE        1002
 #define IDC_EXIT                    1004
+#define IDC_LAUNCHER_PICTURE        1005
 #define IDC_COPY_ACTION             1010
 #define IDC_COPY_NAME               1011
 #define IDC_COPY_BAR                1012

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Redraws the README's pictures in docs/ from the real launcher under Xvfb and Wine, with
-# the same fonts and settings as the tests: the program screen, its About box, the database
-# screen, the progress window during a copy, the result message, and the question that a
-# file which cannot be read brings. A helper of its own
-# (scripts/screenshots/ShotDriver.cpp, built here) presses the buttons and chooses the folder, as a user
-# would, and tells where each window is; each picture is that window cut from the screen.
-# The helper works windows with the tests' own support library (tests/support).
+# the same fonts and settings as the tests: the program screen (at 100 % and 150 %), its
+# About box, the database screen, the progress window during a copy, the result message,
+# and the question that a file which cannot be read brings. A helper of its own
+# (scripts/screenshots/ShotDriver.cpp, built here) presses the buttons and chooses the
+# folder, as a user would, and tells where each window is; each picture is that window cut
+# from the screen. The helper works windows with the tests' own support library
+# (tests/support).
 #   BUILD_DIR   build folder (default: build)
 set -euo pipefail
 self=$(realpath "$0")
@@ -19,7 +20,7 @@ take_screenshots() {
   # When a window does not come, the whole screen tells why.
   trap 'import -window root "$BUILD_DIR/screenshots-failed.png"; echo "screen saved: $BUILD_DIR/screenshots-failed.png" >&2' ERR
   mkdir -p "$WINEPREFIX/drive_c/VORMEL"
-  drv() { wine "$BUILD_DIR/tests/shotdriver.exe" "$@" </dev/null; }
+  drv() { wine "$BUILD_DIR/shotdriver.exe" "$@" </dev/null; }
   # Cuts a window out of the screen; its place ("x y width height") comes on standard
   # input. The virtual desktop fills the screen from its top left corner.
   crop() {
@@ -40,6 +41,15 @@ take_screenshots() {
   drv click any "About VORMELSetup" 1
   drv click main "$main" 1004
   wait "$pid"
+
+  # The program screen at 150 %: Wine reads the screen's DPI when a program starts.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+  (cd "$BUILD_DIR/demo/program" && exec wine VORMELSetup.exe) &
+  pid=$!
+  shot launcher-program-150.png main "$main"
+  drv click main "$main" 1004
+  wait "$pid"
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
   (cd "$work/dist" && exec wine VORMELSetup.exe) &
   pid=$!

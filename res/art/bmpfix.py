@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Normalise an 8-bit BMP written by ImageMagick so that it is exactly:
 BITMAPINFOHEADER (40 bytes), bottom-up, 8 bpp, BI_RGB, a full 256-entry
-colour table (biClrUsed = 256), 5936 pixels per metre in both directions.
+colour table (biClrUsed = 256), the given pixels per metre in both directions
+(5936 when none is given).
 
-Usage: bmpfix.py FILE.bmp   (rewritten in place)
+Usage: bmpfix.py FILE.bmp [PIXELS_PER_METRE]   (rewritten in place)
 """
 import struct
 import sys
@@ -11,7 +12,7 @@ import sys
 PPM = 5936  # pixels per metre (about 150.8 DPI)
 
 
-def main(path):
+def main(path, ppm=PPM):
     data = open(path, "rb").read()
     if data[:2] != b"BM":
         sys.exit("not a BMP: %s" % path)
@@ -35,11 +36,11 @@ def main(path):
     size = off + len(pixels)
     out = (struct.pack("<2sIHHI", b"BM", size, 0, 0, off) +
            struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0,
-                       len(pixels), PPM, PPM, 256, 0) +
+                       len(pixels), ppm, ppm, 256, 0) +
            pal + pixels)
     with open(path, "wb") as f:
         f.write(out)
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else PPM)

@@ -3,7 +3,10 @@
 land-use map (relief shading, contour lines, rivers, field patchwork,
 forest, a small town).  Pure standard library; writes a binary PPM.
 
-Usage: terrain.py OUT.ppm
+Usage: terrain.py OUT.ppm [SCALE]
+SCALE (a whole number, default 1) paints the same map SCALE times as large:
+every place and size below is in pixels of the 500 x 363 design, and each
+design pixel becomes SCALE x SCALE pixels painted for that size.
 Deterministic: every random choice comes from fixed seeds.
 """
 import math
@@ -11,7 +14,8 @@ import random
 import sys
 import bisect
 
-W, H = 500, 363
+S = int(sys.argv[2]) if len(sys.argv) > 2 else 1
+W, H = 500 * S, 363 * S
 SEED = 48151623
 
 
@@ -162,7 +166,7 @@ def distance_field(mask):
 def wiggle(points, amp, seed, step=0.5):
     """Meander a spline: sideways sine perturbation of dense samples."""
     r = random.Random(seed)
-    dense = catmull(points, step)
+    dense = catmull(points, step / S)
     ph1, ph2 = r.random() * 6.28, r.random() * 6.28
     out = []
     s = 0.0
@@ -176,8 +180,12 @@ def wiggle(points, amp, seed, step=0.5):
         tl = math.hypot(tx, ty) or 1.0
         nx, ny = -ty / tl, tx / tl
         off = amp * (math.sin(s / 23.0 + ph1) * 0.7 + math.sin(s / 9.0 + ph2) * 0.3)
-        out.append((x + nx * off, y + ny * off))
+        out.append(((x + nx * off) * S, (y + ny * off) * S))
     return out
+
+
+def scaled(points):
+    return [(x * S, y * S) for (x, y) in points]
 
 
 # ----------------------------------------------------------------- main
@@ -191,27 +199,27 @@ def main(out_path):
     tributary = wiggle([(18, -20), (40, 60), (74, 118), (120, 168),
                         (150, 212), (172, 240)], 3.5, SEED + 2)
     water = [0.0] * (W * H)
-    stamp(water, main_river, lambda t: 4.2 + 2.6 * t)
-    stamp(water, tributary, lambda t: 1.6 + 1.2 * t)
+    stamp(water, main_river, lambda t: (4.2 + 2.6 * t) * S)
+    stamp(water, tributary, lambda t: (1.6 + 1.2 * t) * S)
     # small lake fed by the tributary
     lake = [0.0] * (W * H)
     lcx, lcy = 72, 122
-    for y in range(90, 160):
-        for x in range(35, 115):
-            dx = (x + 0.5 - lcx) / 24.0
-            dy = (y + 0.5 - lcy) / 13.0
+    for y in range(90 * S, 160 * S):
+        for x in range(35 * S, 115 * S):
+            dx = ((x + 0.5) / S - lcx) / 24.0
+            dy = ((y + 0.5) / S - lcy) / 13.0
             ang = math.atan2(dy, dx)
             rr = 1.0 + 0.12 * math.sin(3 * ang + 1.0) + 0.07 * math.sin(5 * ang)
             d = math.hypot(dx, dy)
-            cov = clamp((rr - d) * 14.0)
+            cov = clamp((rr - d) * 14.0 * S)
             k = y * W + x
             if cov > water[k]:
                 water[k] = cov
             lake[k] = cov
-    dist = distance_field(water)
+    dist = [d / S for d in distance_field(water)]
 
     # --- elevation --------------------------------------------------------
-    base = fbm([150, 75, 38, 19, 9], [1.0, 0.55, 0.28, 0.13, 0.05], SEED + 10)
+    base = fbm([150 * S, 75 * S, 38 * S, 19 * S, 9 * S], [1.0, 0.55, 0.28, 0.13, 0.05], SEED + 10)
     hills = [(92, 70, 120, 0.42), (455, 60, 110, 0.50), (250, 335, 90, 0.22),
              (300, 150, 70, 0.18), (20, 210, 80, 0.20)]
     h = [0.0] * (W * H)
@@ -220,7 +228,7 @@ def main(out_path):
             k = y * W + x
             b = 0.0
             for (hx, hy, hr, ha) in hills:
-                q = ((x - hx) ** 2 + (y - hy) ** 2) / (hr * hr)
+                q = ((x / S - hx) ** 2 + (y / S - hy) ** 2) / (hr * hr)
                 b += ha * math.exp(-q)
             v = 0.55 * base[k] + b
             valley = math.exp(-dist[k] / 38.0)
@@ -242,17 +250,17 @@ def main(out_path):
         for x in range(W):
             xm = max(0, x - 1)
             xp = min(W - 1, x + 1)
-            dzdx = (h[y * W + xp] - h[y * W + xm]) * Z / (xp - xm)
-            dzdy = (h[yp * W + x] - h[ym * W + x]) * Z / (yp - ym)
+            dzdx = (h[y * W + xp] - h[y * W + xm]) * Z * S / (xp - xm)
+            dzdy = (h[yp * W + x] - h[ym * W + x]) * Z * S / (yp - ym)
             nx, ny, nz = -dzdx, -dzdy, 1.0
             nl = math.sqrt(nx * nx + ny * ny + nz * nz)
             shade[y * W + x] = clamp((nx * lx + ny * ly + nz * lz) / nl)
     flat = lz
 
     # --- land-use helpers -------------------------------------------------
-    fine = value_noise(3, SEED + 30)
-    med = value_noise(14, SEED + 31)
-    forest_n = fbm([60, 25], [1.0, 0.5], SEED + 32)
+    fine = value_noise(3 * S, SEED + 30)
+    med = value_noise(14 * S, SEED + 31)
+    forest_n = fbm([60 * S, 25 * S], [1.0, 0.5], SEED + 32)
 
     # field parcels: several zones with their own furrow direction
     zones = [(140, 310, 0.30), (300, 300, -0.18), (230, 190, 0.62),
@@ -340,37 +348,38 @@ def main(out_path):
         return town_shape(bx, by)
 
     # --- roads ------------------------------------------------------------
-    roads = [
-        catmull([(372, 236), (330, 206), (280, 188), (226, 170), (160, 150),
-                 (110, 150), (60, 170), (-10, 190)]),
-        catmull([(372, 236), (400, 280), (420, 320), (448, 372)]),
-        catmull([(372, 236), (420, 220), (470, 228), (520, 240)]),
-        catmull([(372, 236), (352, 290), (300, 322), (250, 372)]),
-    ]
+    roads = [scaled(catmull(p, 0.5 / S)) for p in [
+        [(372, 236), (330, 206), (280, 188), (226, 170), (160, 150),
+         (110, 150), (60, 170), (-10, 190)],
+        [(372, 236), (400, 280), (420, 320), (448, 372)],
+        [(372, 236), (420, 220), (470, 228), (520, 240)],
+        [(372, 236), (352, 290), (300, 322), (250, 372)],
+    ]]
     road = [0.0] * (W * H)
     road_edge = [0.0] * (W * H)
     for rp in roads:
-        stamp(road_edge, rp, lambda t: 2.4)
-        stamp(road, rp, lambda t: 1.3)
+        stamp(road_edge, rp, lambda t: 2.4 * S)
+        stamp(road, rp, lambda t: 1.3 * S)
 
     # --- paint ------------------------------------------------------------
     img = [None] * (W * H)
     NL = 26.0
     for y in range(H):
         for x in range(W):
+            xd, yd = x / S, y / S
             k = y * W + x
             e = h[k]
             s = shade[k]
             rel = s - flat      # -flat..(1-flat)
             fn = fine[k]
             mn = med[k]
-            in_town = town_at(x, y)
+            in_town = town_at(xd, yd)
             forest_lvl = 0.60 + 0.12 * (forest_n[k] - 0.5)
             is_forest = e > forest_lvl or (forest_n[k] > 0.66 and e > 0.40)
             riparian = 2.0 < dist[k] < 5.0 + 4.0 * mn and not in_town
 
             if in_town:
-                dx, dy = x - tcx, y - tcy
+                dx, dy = xd - tcx, yd - tcy
                 u = dx * tca + dy * tsa + 400.0
                 v = -dx * tsa + dy * tca + 400.0
                 bu, bv = u % TBU, v % TBV
@@ -426,7 +435,7 @@ def main(out_path):
                 c = scale(c, 0.94 + 0.06 * fn)
                 c = scale(c, 0.66 + 0.70 * s)
             else:
-                zi, ri, ci, u, v, du, dv = parcel(x + 0.5, y + 0.5)
+                zi, ri, ci, u, v, du, dv = parcel(xd + 0.5 / S, yd + 0.5 / S)
                 pr = random.Random(zi * 100003 + ri * 1009 + ci * 13 + SEED)
                 ci_ = crop_pick[pr.randrange(len(crop_pick))]
                 c = crop[ci_]
@@ -467,8 +476,8 @@ def main(out_path):
                 deep = clamp(dist_inside(water, x, y) / 4.0)
                 wc = mix((96, 152, 196), (52, 108, 170), deep)
                 if lake[k] > 0.5:
-                    ddx = (x - lcx) / 24.0
-                    ddy = (y - lcy) / 13.0
+                    ddx = (xd - lcx) / 24.0
+                    ddy = (yd - lcy) / 13.0
                     wc = mix((92, 150, 196), (40, 96, 160),
                              clamp(1.0 - math.hypot(ddx, ddy)) * 1.2)
                 c = mix(c, wc, wv)
@@ -479,7 +488,7 @@ def main(out_path):
     # faint map graticule
     for y in range(H):
         for x in range(W):
-            if (x - 10) % 70 == 0 or (y - 20) % 70 == 0:
+            if (x // S - 10) % 70 == 0 or (y // S - 20) % 70 == 0:
                 k = y * W + x
                 img[k] = mix(img[k], (255, 255, 255), 0.16)
 
@@ -524,96 +533,108 @@ def rrect_sd(x, y, x0, y0, x1, y1, rad):
     return math.hypot(ox, oy) + min(max(qx, qy), 0.0) - rad
 
 
-# Button panels. The buttons sit at x 142..359; their height follows the dialog font:
-# y 151..186 and 270..304 with MS P Gothic, 165..202 and 293..331 with IPA P Gothic.
+# Button panels. The launcher puts its buttons where its dialog template does with the
+# Japanese system's dialog base units, 7 x 12, whatever the dialog font: x 142..359,
+# y 151..186 and 270..304.
 PANELS = [(130, 141, 371, 213), (130, 260, 371, 342)]
 TITLE_BAND = 92
+
+
+def fill(x0, y0, x1, y1, img, col):
+    """Paint the design rectangle [x0, x1) x [y0, y1) in one colour."""
+    for y in range(y0 * S, y1 * S):
+        for x in range(x0 * S, x1 * S):
+            img[y * W + x] = col
 
 
 def decorate(img):
     # title band: deep blue-green fading into the map
     band = (14, 44, 56)
-    for y in range(0, 132):
-        if y < TITLE_BAND - 30:
+    for y in range(0, 132 * S):
+        yd = y / S
+        if yd < TITLE_BAND - 30:
             t = 0.90
         else:
-            t = 0.90 * (1.0 - smooth(clamp((y - (TITLE_BAND - 30)) / 70.0)))
+            t = 0.90 * (1.0 - smooth(clamp((yd - (TITLE_BAND - 30)) / 70.0)))
         for x in range(W):
             k = y * W + x
             img[k] = mix(img[k], band, t)
     # thin accent rule under the title area
-    for x in range(W):
-        a = clamp(1.0 - abs(x - 250) / 250.0) ** 0.6 * 0.55
-        k = (TITLE_BAND - 4) * W + x
-        img[k] = mix(img[k], (196, 220, 150), a)
+    for y in range((TITLE_BAND - 4) * S, (TITLE_BAND - 3) * S):
+        for x in range(W):
+            a = clamp(1.0 - abs(x / S - 250) / 250.0) ** 0.6 * 0.55
+            k = y * W + x
+            img[k] = mix(img[k], (196, 220, 150), a)
+
+    # Outlines are one design pixel wide: the coverage of a pixel by a band of S pixels
+    # along the inside of the edge (sd in design pixels).
+    def edge_cover(sd):
+        return clamp(0.5 * S + 0.5 - abs(sd * S + 0.5 * S))
 
     # calm panels behind the buttons
-    soft = box_blur(box_blur(img, 3), 3)
+    soft = box_blur(box_blur(img, 3 * S), 3 * S)
     paper = (244, 241, 230)
     for (x0, y0, x1, y1) in PANELS:
-        for y in range(y0 - 8, y1 + 10):
-            for x in range(x0 - 8, x1 + 10):
+        for y in range((y0 - 8) * S, (y1 + 10) * S):
+            for x in range((x0 - 8) * S, (x1 + 10) * S):
                 if not (0 <= x < W and 0 <= y < H):
                     continue
                 k = y * W + x
-                px, py = x + 0.5, y + 0.5
+                px, py = (x + 0.5) / S, (y + 0.5) / S
                 sd = rrect_sd(px, py, x0, y0, x1, y1, 8.0)
                 # soft drop shadow to the lower right
                 sds = rrect_sd(px - 2.0, py - 3.0, x0, y0, x1, y1, 8.0)
                 if sd > 0.0 and sds < 5.0:
                     img[k] = scale(img[k], 1.0 - 0.22 * clamp(1.0 - (sds + 1.0) / 6.0))
-                cov = clamp(0.5 - sd)
+                cov = clamp(0.5 - sd * S)
                 if cov > 0.0:
                     inner = mix(soft[k], paper, 0.78)
                     # very gentle vertical sheen
                     inner = mix(inner, (255, 255, 255), 0.10 * (1.0 - (py - y0) / (y1 - y0)))
                     img[k] = mix(img[k], inner, cov)
-                edge = clamp(1.0 - abs(sd + 0.5))
+                edge = edge_cover(sd)
                 if edge > 0.0:
                     img[k] = mix(img[k], (70, 92, 72), 0.55 * edge)
 
     # small legend plates for the scale bar and the north arrow
     for (x0, y0, x1, y1) in ((8, 328, 112, 356), (395, 314, 425, 355)):
-        for y in range(y0 - 2, min(H, y1 + 2)):
-            for x in range(x0 - 2, x1 + 2):
+        for y in range((y0 - 2) * S, min(H, (y1 + 2) * S)):
+            for x in range((x0 - 2) * S, (x1 + 2) * S):
                 k = y * W + x
-                sd = rrect_sd(x + 0.5, y + 0.5, x0, y0, x1, y1, 5.0)
-                cov = clamp(0.5 - sd)
+                sd = rrect_sd((x + 0.5) / S, (y + 0.5) / S, x0, y0, x1, y1, 5.0)
+                cov = clamp(0.5 - sd * S)
                 if cov > 0.0:
                     img[k] = mix(img[k], mix(soft[k], paper, 0.80), cov)
-                edge = clamp(1.0 - abs(sd + 0.5))
+                edge = edge_cover(sd)
                 if edge > 0.0:
                     img[k] = mix(img[k], (70, 92, 72), 0.45 * edge)
 
     # scale bar, lower left
     sx0, sy0 = 16, 344
+    ink = (40, 40, 36)
     for i in range(4):
-        col = (40, 40, 36) if i % 2 == 0 else (250, 248, 240)
-        for y in range(sy0, sy0 + 5):
-            for x in range(sx0 + i * 20, sx0 + (i + 1) * 20):
-                img[y * W + x] = col
-    for y in range(sy0 - 1, sy0 + 6):
-        for x in (sx0 - 1, sx0 + 80):
-            img[y * W + x] = (40, 40, 36)
-    for x in range(sx0 - 1, sx0 + 81):
-        img[(sy0 - 1) * W + x] = (40, 40, 36)
-        img[(sy0 + 5) * W + x] = (40, 40, 36)
+        fill(sx0 + i * 20, sy0, sx0 + (i + 1) * 20, sy0 + 5, img,
+             ink if i % 2 == 0 else (250, 248, 240))
+    fill(sx0 - 1, sy0 - 1, sx0, sy0 + 6, img, ink)
+    fill(sx0 + 80, sy0 - 1, sx0 + 81, sy0 + 6, img, ink)
+    fill(sx0 - 1, sy0 - 1, sx0 + 81, sy0, img, ink)
+    fill(sx0 - 1, sy0 + 5, sx0 + 81, sy0 + 6, img, ink)
 
 
 _inside_cache = {}
 
 
 def dist_inside(water, x, y):
-    """Rough depth: distance to the nearest dry pixel (<= 5)."""
+    """Rough depth: distance to the nearest dry pixel (<= 5), in design pixels."""
     key = (x, y)
     if key in _inside_cache:
         return _inside_cache[key]
-    best = 5.0
-    for dy in range(-5, 6):
+    best = 5.0 * S
+    for dy in range(-5 * S, 5 * S + 1):
         yy = y + dy
         if yy < 0 or yy >= H:
             continue
-        for dx in range(-5, 6):
+        for dx in range(-5 * S, 5 * S + 1):
             xx = x + dx
             if xx < 0 or xx >= W:
                 continue
@@ -621,8 +642,8 @@ def dist_inside(water, x, y):
                 d = math.hypot(dx, dy)
                 if d < best:
                     best = d
-    _inside_cache[key] = best
-    return best
+    _inside_cache[key] = best / S
+    return best / S
 
 
 def write_ppm(path, img):

@@ -10,8 +10,8 @@
 
 using namespace support;
 
-// The screen, its buttons and the window's size follow the install list, wherever the
-// launcher lies and whatever it is called.
+// The screen and its buttons follow the install list, wherever the launcher lies and
+// whatever it is called.
 TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
 {
     const std::string kTable = "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
@@ -35,12 +35,6 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         { "folder ending in 0x5C", "1\nDB\n", false, "VORMELSetup.exe", kTable, 0, false, false, true },
         { "exe path of 259 characters", "1\nDB\n", false, "VORMELSetup.exe", kTable, 259, false, false, true },
     };
-    // The picture as the exe carries it: the window must show it whole, with no strip of
-    // dialog face beside it.
-    BITMAP picture = {};
-    HMODULE hExe = ::LoadLibraryExA((BuildDir() + "\\VORMELSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ::GetObjectA(::LoadImageA(hExe, MAKEINTRESOURCEA(IDB_LAUNCHER_PICTURE), IMAGE_BITMAP, 0, 0, 0), sizeof(picture), &picture);
-    ASSERT_GT(picture.bmWidth, 0) << "no picture in the exe";
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -61,10 +55,115 @@ TEST(LauncherTest, ScreenFollowsTheInstallListFromAnyFolder)
         EXPECT_EQ(c.bDatabaseShown, ::IsWindowVisible(Item(hMain, IDC_INSTALL_DATABASE)) != FALSE);
         EXPECT_TRUE(::IsWindowVisible(Item(hMain, IDC_EXIT)) && ::IsWindowEnabled(Item(hMain, IDC_EXIT)));
         EXPECT_EQ(1u, launcher.TopWindows().size()) << "nothing but the launcher came up";
-        RECT rc;
+    }
+}
+
+namespace {
+
+// A value under HKEY_CURRENT_USER set for one case, and put back as it was when the case ends.
+struct ScopedValue
+{
+    HKEY hKey = nullptr;
+    std::wstring name;
+    DWORD type = 0, size = 512;
+    BYTE old[512];
+    bool bHad;
+    ScopedValue(const wchar_t* key, const std::wstring& valueName, DWORD newType, const void* data, size_t newSize) : name(valueName)
+    {
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hKey, nullptr);
+        bHad = ::RegQueryValueExW(hKey, name.c_str(), nullptr, &type, old, &size) == ERROR_SUCCESS;
+        EXPECT_EQ(0, ::RegSetValueExW(hKey, name.c_str(), 0, newType, static_cast<const BYTE*>(data), static_cast<DWORD>(newSize)));
+    }
+    ~ScopedValue() { bHad ? ::RegSetValueExW(hKey, name.c_str(), 0, type, old, size) : ::RegDeleteValueW(hKey, name.c_str()), ::RegCloseKey(hKey); }
+};
+
+// Each text of a dialog (statics and button labels, within a button's edge) laid out in its
+// control with word breaks, in the dialog font of the given face and DPI, fits it whole.
+void ExpectTextsFit(HWND hDlg, const std::wstring& face, int nDpi)
+{
+    HDC hDC = ::CreateCompatibleDC(nullptr);
+    HFONT hFont = ::CreateFontW(-::MulDiv(9, nDpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face.c_str());
+    ::SelectObject(hDC, hFont);
+    for (HWND hItem = ::GetWindow(hDlg, GW_CHILD); hItem != nullptr; hItem = ::GetWindow(hItem, GW_HWNDNEXT))
+    {
+        std::wstring text = WindowText(hItem);
+        RECT rcItem, rcText = {};
+        ::GetClientRect(hItem, &rcItem);
+        ::InflateRect(&rcItem, (::SendMessageW(hItem, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) ? -3 : 0, 0);
+        rcText.right = rcItem.right - rcItem.left;
+        ::DrawTextW(hDC, text.c_str(), -1, &rcText, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        EXPECT_TRUE(text.empty() || (rcText.right <= rcItem.right - rcItem.left && rcText.bottom <= rcItem.bottom))
+            << std::string(text.begin(), text.end()) << ": " << rcText.right << " x " << rcText.bottom << " in " << rcItem.right - rcItem.left;
+    }
+    ::DeleteDC(hDC);
+    ::DeleteObject(hFont);
+}
+
+}  // namespace
+
+// The window is its picture at the screen's scale, and the buttons sit where the template puts
+// them with the dialog base units the picture was drawn for (7 x 12 at 96 DPI), whatever the
+// dialog font and after a move to a screen of another scale; each label and text fits whole.
+TEST(LauncherTest, LookFollowsThePictureAtEveryScaleAndFont)
+{
+    // The face standing in for the dialog font, the screen's DPI, the install list, and
+    // when not 0 the DPI of the screen the window then moves to.
+    struct Case { const char* face; int nDpi; const char* list; int nMovedToDpi; } cases[] = {
+        { "Ume P Gothic", 96, "1\nDB\n", 0 }, { "IPAPGothic", 96, "0\nVORMEL\n", 0 }, { "DejaVu Sans", 96, "1\nDB\n", 0 },
+        { "Ume P Gothic", 120, "0\nVORMEL\n", 0 }, { "Ume P Gothic", 144, "1\nDB\n", 0 },
+        { "Ume P Gothic", 192, "0\nVORMEL\n", 0 }, { "DejaVu Sans", 96, "0\nVORMEL\n", 144 },
+    };
+    // The template's places of the buttons, in dialog units.
+    const struct { int nID, x, y, cx, cy; } buttons[] = {
+        { IDC_INSTALL_PRODUCT, 81, 101, 124, 23 }, { IDC_INSTALL_DATABASE, 81, 101, 124, 23 }, { IDC_EXIT, 81, 180, 124, 23 },
+    };
+    BITMAP picture = {};   // as the exe carries it, for 100 %
+    HMODULE hExe = ::LoadLibraryExA((BuildDir() + "\\VORMELSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ::GetObjectA(::LoadImageA(hExe, MAKEINTRESOURCEA(IDB_LAUNCHER_PICTURE), IMAGE_BITMAP, 0, 0, 0), sizeof(picture), &picture);
+    ASSERT_GT(picture.bmWidth, 0) << "no picture in the exe";
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.face) + " at " + std::to_string(c.nDpi) + " DPI, moved to " + std::to_string(c.nMovedToDpi));
+        std::wstring face = Wide(c.face);
+        ScopedValue dpi(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &c.nDpi, sizeof(DWORD));
+        ScopedValue font(L"Software\\Wine\\Fonts\\Replacements", Wide(u8"ＭＳ Ｐゴシック"), REG_SZ, face.c_str(), 2 * (face.size() + 1));
+        Distribution dist;
+        dist.SetInstallList(c.list);
+        Process launcher;
+        HWND hMain = launcher.StartLauncher(dist.exePath, dist.folder);
+        ASSERT_NE(nullptr, hMain);
+        RECT rc = { 20, 10, 600, 500 }, rcPicture;   // where Windows suggests the moved window goes, in its memory
+        if (c.nMovedToDpi != 0)
+        {
+            DWORD dwProcessId = 0;
+            ::GetWindowThreadProcessId(hMain, &dwProcessId);
+            HANDLE hProcess = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, dwProcessId);
+            void* pRemote = ::VirtualAllocEx(hProcess, nullptr, sizeof(rc), MEM_COMMIT, PAGE_READWRITE);
+            ASSERT_TRUE(::WriteProcessMemory(hProcess, pRemote, &rc, sizeof(rc), nullptr));
+            ::SendMessageW(hMain, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(c.nMovedToDpi, c.nMovedToDpi), reinterpret_cast<LPARAM>(pRemote));
+            ::CloseHandle(hProcess);
+        }
+        double dScale = (c.nMovedToDpi != 0 ? c.nMovedToDpi : c.nDpi) / 96.0;
         ::GetClientRect(hMain, &rc);
-        EXPECT_NEAR(picture.bmWidth, rc.right, 1);
-        EXPECT_NEAR(picture.bmHeight, rc.bottom, 1);
+        EXPECT_NEAR(picture.bmWidth * dScale, rc.right, 2 + 0.01 * picture.bmWidth * dScale);
+        EXPECT_NEAR(picture.bmHeight * dScale, rc.bottom, 2 + 0.01 * picture.bmHeight * dScale);
+        ::GetClientRect(Item(hMain, IDC_LAUNCHER_PICTURE), &rcPicture);
+        EXPECT_TRUE(::EqualRect(&rc, &rcPicture)) << "a picture of " << rcPicture.right << " x " << rcPicture.bottom;
+        for (const auto& b : buttons)
+        {
+            if (!::IsWindowVisible(Item(hMain, b.nID)))
+                continue;
+            ::GetWindowRect(Item(hMain, b.nID), &rc);
+            ::MapWindowPoints(nullptr, hMain, reinterpret_cast<POINT*>(&rc), 2);
+            EXPECT_NEAR((b.x + b.cx / 2.0) * 7 / 4 * dScale, (rc.left + rc.right) / 2.0, 4 * dScale) << b.nID;
+            EXPECT_NEAR((b.y + b.cy / 2.0) * 12 / 8 * dScale, (rc.top + rc.bottom) / 2.0, 4 * dScale) << b.nID;
+        }
+        ExpectTextsFit(hMain, face, c.nDpi);
+
+        ::PostMessageW(hMain, WM_SYSCOMMAND, ID_SYSCMD_ABOUT, 0);
+        HWND hAbout = launcher.WaitPopup(hMain, L"About VORMELSetup");
+        ASSERT_NE(nullptr, hAbout);
+        ExpectTextsFit(hAbout, face, c.nDpi);
     }
 }
 

@@ -26,6 +26,7 @@ const std::set<std::string> kNewerThanXp = {
     "GetSystemTimePreciseAsFileTime", "RegGetValueA", "RegGetValueW", "RegDeleteTreeA", "RegDeleteTreeW",
     "RegSetKeyValueA", "RegDeleteKeyExA", "SHGetKnownFolderPath", "SHCreateItemFromParsingName", "TaskDialog",
     "TaskDialogIndirect", "SetProcessDPIAware", "ChangeWindowMessageFilter", "ChangeWindowMessageFilterEx",
+    "GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi", "SetProcessDpiAwarenessContext",
 };
 
 }  // namespace
