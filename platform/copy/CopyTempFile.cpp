@@ -77,42 +77,50 @@ bool NtPath(const CString& strPath, WCHAR* pszBuffer, int cchBuffer, int& cchPat
 
 }  // namespace
 
-DWORD CCopyTempFile::Create(const CString& strDest)
+CString CCopyTempFile::NextName()
+{
+    CString strName;
+    strName.Format("~vm%04X.tmp", g_nNextTemp.fetch_add(1, std::memory_order_relaxed) & 0xFFFF);
+    return strName;
+}
+
+DWORD CCopyTempFile::Create(const CString& strDest, bool bInPlace)
 {
     Discard();
+    m_strDest = strDest;
     const CString strFolder = CCopyPath::ParentOf(strDest);
     DWORD dwError = ERROR_FILE_EXISTS;
     for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
     {
-        CString strName;
-        strName.Format("~vm%04X.tmp", g_nNextTemp.fetch_add(1, std::memory_order_relaxed) & 0xFFFF);
-        m_strPath = CCopyPath::Join(strFolder, strName);
-        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        m_strPath = bInPlace ? strDest : CCopyPath::Join(strFolder, NextName());
+        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (m_hFile != INVALID_HANDLE_VALUE)
             return 0;
         dwError = LastError();
         if (dwError == ERROR_ALREADY_EXISTS)
             dwError = ERROR_FILE_EXISTS;
+        if (bInPlace)
+            break;
     }
     m_strPath.Empty();
     return dwError;
 }
 
-DWORD CCopyTempFile::Commit(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+DWORD CCopyTempFile::Commit(const FILETIME ftTimes[3], DWORD dwAttributes)
 {
     DWORD dwError = ERROR_NOT_SUPPORTED;
     if (SetFileInformationByHandleFunction() != nullptr)
-        dwError = CommitByHandle(strDest, ftTimes, dwAttributes);
+        dwError = CommitByHandle(ftTimes, dwAttributes);
     // Some network file systems take no rename by handle.
     if (dwError == ERROR_NOT_SUPPORTED || dwError == ERROR_INVALID_PARAMETER || dwError == ERROR_INVALID_FUNCTION)
-        dwError = CommitByName(strDest, ftTimes, dwAttributes);
+        dwError = CommitByName(ftTimes, dwAttributes);
     if (dwError == 0)
         m_strPath.Empty();
     return dwError;
 }
 
-DWORD CCopyTempFile::CommitByHandle(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+DWORD CCopyTempFile::CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttributes)
 {
     PFN_SETFILEINFORMATIONBYHANDLE pfnSetInfo = SetFileInformationByHandleFunction();
     FileBasicInfo basic = {};
@@ -122,25 +130,13 @@ DWORD CCopyTempFile::CommitByHandle(const CString& strDest, const FILETIME ftTim
         times[i]->LowPart = ftTimes[i].dwLowDateTime;
         times[i]->HighPart = static_cast<LONG>(ftTimes[i].dwHighDateTime);
     }
-    basic.FileAttributes = dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
+    // A new file has the archive attribute already: 0 leaves the attributes alone.
+    basic.FileAttributes = dwAttributes == FILE_ATTRIBUTE_ARCHIVE ? 0 : dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL;
     // Times and attributes are kept where the file system allows; a refusal does not
     // spoil the copy.
     pfnSetInfo(m_hFile, kFileBasicInfo, &basic, sizeof(basic));
 
-    const int cchMax = MAX_PATH + 16;
-    union
-    {
-        FileRenameInfo info;
-        BYTE bytes[offsetof(FileRenameInfo, FileName) + cchMax * sizeof(WCHAR)];
-    } rename = {};
-    int cchName = 0;
-    if (!NtPath(strDest, rename.info.FileName, cchMax, cchName))
-        return ERROR_NOT_SUPPORTED;
-    rename.info.ReplaceIfExists = TRUE;
-    rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
-    DWORD dwError = ReplaceAllowingAttributes(strDest, [&] {
-        return pfnSetInfo(m_hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
-    });
+    DWORD dwError = m_strPath == m_strDest ? 0 : RenameByHandle();
     if (dwError == 0)
     {
         ::CloseHandle(m_hFile);
@@ -149,8 +145,27 @@ DWORD CCopyTempFile::CommitByHandle(const CString& strDest, const FILETIME ftTim
     return dwError;
 }
 
-DWORD CCopyTempFile::CommitByName(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes)
+DWORD CCopyTempFile::RenameByHandle()
 {
+    const int cchMax = MAX_PATH + 16;
+    union
+    {
+        FileRenameInfo info;
+        BYTE bytes[offsetof(FileRenameInfo, FileName) + cchMax * sizeof(WCHAR)];
+    } rename = {};
+    int cchName = 0;
+    if (!NtPath(m_strDest, rename.info.FileName, cchMax, cchName))
+        return ERROR_NOT_SUPPORTED;
+    rename.info.ReplaceIfExists = TRUE;
+    rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
+    return ReplaceAllowingAttributes(m_strDest, [&] {
+        return SetFileInformationByHandleFunction()(m_hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
+    });
+}
+
+DWORD CCopyTempFile::CommitByName(const FILETIME ftTimes[3], DWORD dwAttributes)
+{
+    const CString& strDest = m_strDest;
     if (m_hFile != INVALID_HANDLE_VALUE)
     {
         ::SetFileTime(m_hFile, &ftTimes[0], &ftTimes[1], &ftTimes[2]);
@@ -159,7 +174,7 @@ DWORD CCopyTempFile::CommitByName(const CString& strDest, const FILETIME ftTimes
         if (!bClosed)
             return LastError();
     }
-    DWORD dwError = ReplaceAllowingAttributes(strDest, [&] {
+    DWORD dwError = m_strPath == strDest ? 0 : ReplaceAllowingAttributes(strDest, [&] {
         return ::MoveFileExA(m_strPath, strDest, MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
     });
     // A new file has the archive attribute: only other attributes need a call.
@@ -196,17 +211,37 @@ bool CCopyTempFile::IsTempName(LPCSTR pszName)
 void CCopyTempFile::RemoveLeftovers(const CString& strFolder)
 {
     WIN32_FIND_DATAA fd;
-    CString strPattern = CCopyPath::Join(strFolder, "~vm????.tmp");
-    HANDLE hFind = ::FindFirstFileA(strPattern, &fd);
+    HANDLE hFind = ::FindFirstFileA(CCopyPath::Join(strFolder, "~vm????.tmp"), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do
     {
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsTempName(fd.cFileName))
-            continue;
-        CString strPath = CCopyPath::Join(strFolder, fd.cFileName);
-        if (!::DeleteFileA(strPath) && ::SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL))
-            ::DeleteFileA(strPath);
+        if (IsTempName(fd.cFileName))
+            RemoveAll(CCopyPath::Join(strFolder, fd.cFileName), fd.dwFileAttributes);
     } while (::FindNextFileA(hFind, &fd));
     ::FindClose(hFind);
+}
+
+void CCopyTempFile::RemoveAll(const CString& strPath, DWORD dwAttributes)
+{
+    if ((dwAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesA(strPath, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
+    if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    {
+        ::DeleteFileA(strPath);
+        return;
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA(CCopyPath::Join(strPath, "*"), &fd);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            bool bDots = fd.cFileName[0] == '.' && (fd.cFileName[1] == '\0' || (fd.cFileName[1] == '.' && fd.cFileName[2] == '\0'));
+            if (!bDots)
+                RemoveAll(CCopyPath::Join(strPath, fd.cFileName), fd.dwFileAttributes);
+        } while (::FindNextFileA(hFind, &fd));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryA(strPath);
 }

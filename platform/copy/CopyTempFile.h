@@ -5,6 +5,9 @@
 // file under its own name is always complete: after an error, a cancel or a kill, the
 // earlier file or none. A kill can leave the temporary file itself; the next copy into the
 // folder removes it (RemoveLeftovers).
+//
+// A file of a new tree that is written in a temporary folder of that name (CFileTreeCopier)
+// is written in place: its path is no file's own until the whole folder takes its name.
 #pragma once
 
 #include "platform/Afx.h"
@@ -18,28 +21,37 @@ public:
     CCopyTempFile(const CCopyTempFile&) = delete;
     CCopyTempFile& operator=(const CCopyTempFile&) = delete;
 
-    // Opens a new temporary file for writing beside strDest; 0 or the system's error.
-    DWORD Create(const CString& strDest);
+    // Opens a new file for writing: a temporary one beside strDest, or strDest itself when
+    // bInPlace. 0 or the system's error.
+    DWORD Create(const CString& strDest, bool bInPlace);
     HANDLE GetHandle() const { return m_hFile; }
 
-    // Gives the written file the times and attributes of its source and moves it to
-    // strDest, replacing a file there (a read-only, hidden or system one too). 0 or the
-    // system's error; either way the temporary file is gone or still to be discarded.
-    DWORD Commit(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes);
+    // Gives the written file the times and attributes of its source and moves it to its
+    // destination, replacing a file there (a read-only, hidden or system one too). 0 or the
+    // system's error; either way the file is done with or still to be discarded.
+    DWORD Commit(const FILETIME ftTimes[3], DWORD dwAttributes);
 
     // Closes and deletes the temporary file, if there is one.
     void Discard();
 
-    // Whether a file name is one that Create gives.
+    // A new temporary name ("~vm00A3.tmp"), for a file or a folder.
+    static CString NextName();
+
+    // Whether a file or folder name is one that NextName gives.
     static bool IsTempName(LPCSTR pszName);
 
-    // Deletes the temporary files that an earlier copy left in the folder.
+    // Deletes the temporary files and folders (with all they hold) that an earlier copy
+    // left in the folder.
     static void RemoveLeftovers(const CString& strFolder);
 
 private:
-    DWORD CommitByHandle(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes);
-    DWORD CommitByName(const CString& strDest, const FILETIME ftTimes[3], DWORD dwAttributes);
+    DWORD CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttributes);
+    DWORD CommitByName(const FILETIME ftTimes[3], DWORD dwAttributes);
+    DWORD RenameByHandle();
+    // Deletes a file, or a folder with all it holds.
+    static void RemoveAll(const CString& strPath, DWORD dwAttributes);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
-    CString m_strPath;
+    CString m_strPath;      // the file being written; empty once it is done with
+    CString m_strDest;
 };

@@ -206,6 +206,7 @@ void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDes
     Job job;
     job.strSource = strSource;
     job.strDest = strDest;
+    job.nSlack = MAX_PATH;
     m_jobs.Add(job);
 }
 
@@ -246,6 +247,12 @@ CString CFileTreeCopier::SourceOf(const Item& item) const
 CString CFileTreeCopier::DestOf(const Item& item) const
 {
     const CString& strRoot = m_jobs[item.nJob].strDest;
+    return item.strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
+}
+
+CString CFileTreeCopier::WriteOf(const Item& item) const
+{
+    const CString& strRoot = m_jobs[item.nJob].strWrite;
     return item.strRel.IsEmpty() ? strRoot : CCopyPath::Join(strRoot, item.strRel);
 }
 
@@ -401,6 +408,9 @@ DWORD CFileTreeCopier::AddItem(int nJob, int nParent, const CString& strRel, con
         : strRel.IsEmpty() ? CCopyPath::ParentOf(strDest) : CString();
     if (!CCopyPath::FitsFolder(strFolder))
         return Fail(ERROR_FILENAME_EXCED_RANGE, "Cannot create the folder \"%s\": its path is too long.", strFolder);
+    int nSlack = IsFolder(item.dwAttributes) ? MAX_PATH - 13 - strDest.GetLength() : MAX_PATH - 1 - strDest.GetLength();
+    Job& job = m_jobs[nJob];
+    job.nSlack = nSlack < job.nSlack ? nSlack : job.nSlack;
 
     m_ullTotalBytes += item.ullSize;
     m_items.Add(item);
@@ -513,11 +523,66 @@ ULONGLONG CFileTreeCopier::ClusterSize(const CString& strRoot)
 DWORD CFileTreeCopier::Copy()
 {
     m_phase.store(phaseCopying, std::memory_order_release);
+    // What a killed copy left beside the destinations, before anything new is there.
+    for (Job& job : m_jobs)
+    {
+        job.strWrite = job.strDest;
+        CString strParent = CCopyPath::ParentOf(job.strDest);
+        if (IsFolder(::GetFileAttributesA(strParent)))
+            CCopyTempFile::RemoveLeftovers(strParent);
+    }
     DWORD dwResult = MakeFolders();
     if (dwResult == 0)
         dwResult = CopyFiles();
+    DWORD dwPlaced = PlaceNewTrees(dwResult == 0);
+    if (dwResult == 0)
+        dwResult = dwPlaced;
     if (dwResult == 0)
         dwResult = SetFolderAttributes();
+    return dwResult;
+}
+
+bool CFileTreeCopier::StartNewTree(Job& job)
+{
+    // The temporary name may be longer than the tree's own: only where every path still fits.
+    CString strParent = CCopyPath::ParentOf(job.strDest);
+    int nGrowth = CCopyTempFile::NextName().GetLength() - CCopyPath::LastComponent(job.strDest).GetLength();
+    if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent) != 0)
+        return false;
+    for (int nAttempt = 0; nAttempt < 100; ++nAttempt)
+    {
+        CString strTemp = CCopyPath::Join(strParent, CCopyTempFile::NextName());
+        if (::CreateDirectoryA(strTemp, nullptr))
+        {
+            job.strWrite = strTemp;
+            return true;
+        }
+        if (::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return false;
+}
+
+// A new tree takes its own name when the copy has ended; when it stopped, with the files
+// that were whole (else its temporary folder is left to the next copy).
+DWORD CFileTreeCopier::PlaceNewTrees(bool bCompleted)
+{
+    DWORD dwResult = 0;
+    for (Job& job : m_jobs)
+    {
+        while (job.strWrite != job.strDest)
+        {
+            if (::MoveFileExA(job.strWrite, job.strDest, 0))
+            {
+                job.strWrite = job.strDest;
+                break;
+            }
+            DWORD dwError = LastError();
+            if (!bCompleted || dwResult != 0)
+                break;
+            dwResult = Recover(dwError, Say("Cannot give the copied folder its name \"%s\".", job.strDest));
+        }
+    }
     return dwResult;
 }
 
@@ -532,11 +597,13 @@ DWORD CFileTreeCopier::MakeFolders()
         if (!bFolder)
             m_files.Add(nItem);
         // The folder to make: the item, or the one that holds a file given as a source.
-        CString strDest = bFolder ? DestOf(item) : item.strRel.IsEmpty() ? CCopyPath::ParentOf(DestOf(item)) : CString();
+        CString strDest = bFolder ? WriteOf(item) : item.strRel.IsEmpty() ? CCopyPath::ParentOf(WriteOf(item)) : CString();
         if (strDest.IsEmpty())
             continue;
         if (bFolder)
             m_nCurrentItem.store(nItem, std::memory_order_relaxed);
+        if (bFolder && item.strRel.IsEmpty() && !item.bDestExists && StartNewTree(m_jobs[item.nJob]))
+            continue;
         // A folder beneath a job's root normally is new: one call. The root, and a folder
         // that exists already, take the longer way.
         for (;;)
@@ -545,7 +612,7 @@ DWORD CFileTreeCopier::MakeFolders()
             DWORD dwError = bMade ? 0 : MakeFolder(strDest);
             if (dwError == 0)
                 break;
-            dwError = Recover(dwError, Say(kCannotMakeFolder, strDest));
+            dwError = Recover(dwError, Say(kCannotMakeFolder, bFolder ? DestOf(item) : CCopyPath::ParentOf(DestOf(item))));
             if (dwError != 0)
                 return dwError;
         }
@@ -705,8 +772,10 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
         strText = ReadErrorText(dwError, strSource);
         return dwError;
     }
+    // A file of a new tree is written in place in the tree's temporary folder.
+    const Job& job = m_jobs[item.nJob];
     CCopyTempFile temp;
-    dwError = temp.Create(strDest);
+    dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest);
     bool bStopped = false, bReadFailed = false;
     if (dwError == 0)
         dwError = CopyContent(item, hSource, temp.GetHandle(), pBuffer, ullCounted, bStopped, bReadFailed);
@@ -719,7 +788,7 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
         return dwError;
     }
     const FILETIME times[3] = { item.ftCreation, item.ftLastAccess, item.ftLastWrite };
-    dwError = temp.Commit(strDest, times, item.dwAttributes & kCopiedAttributes);
+    dwError = temp.Commit(times, item.dwAttributes & kCopiedAttributes);
     if (dwError != 0)
         strText = IsInUse(dwError, strDest, true) ? Say(kInUse, strDest) : Say(kCannotReplace, strDest);
     return dwError;
@@ -761,6 +830,9 @@ DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDes
             return ERROR_DISK_FULL;
         ullCounted += dwRead;
         m_ullBytesDone.fetch_add(dwRead, std::memory_order_relaxed);
+        // A read short of a chunk that reaches the size the scan found is the end: the
+        // read of nothing after it would only cost another call.
+        bool bEnd = dwRead < kChunk && ullCounted == item.ullSize;
         // A question of another thread holds this one here; a cancel, or an error that
         // was not tried again, stops it.
         WaitWhilePaused();
@@ -769,6 +841,8 @@ DWORD CFileTreeCopier::CopyContent(const Item& item, HANDLE hSource, HANDLE hDes
             bStopped = true;
             return 0;
         }
+        if (bEnd)
+            break;
     }
     // The file may have changed since the scan: its copy ends where it ended.
     if (bSized && ullCounted != item.ullSize && !::SetEndOfFile(hDest))

@@ -7,9 +7,12 @@
 // attributes of folders are kept.
 //
 // A file appears under its own name only when it is whole: it is written to a temporary
-// file in its folder (CCopyTempFile), which then takes its place in one step. A cancel, an
-// error or a kill leaves every file as it was or complete; what a kill leaves of the
-// temporary files, the next copy into the same folders removes.
+// file in its folder (CCopyTempFile), which then takes its place in one step. A new tree
+// (a destination folder that does not exist yet) is written whole in a temporary folder
+// beside it instead, which takes the tree's name when the copy ends: one move for the tree
+// rather than one for each file. A cancel, an error or a kill leaves every file under its
+// own name as it was or complete; what a kill leaves of the temporary files and folders,
+// the next copy into the same folders removes.
 //
 // An error that trying again may mend (a read, a write, a full disk, a file in use, a
 // folder that cannot be made, too little free space) goes to OnRecoverableError, which may
@@ -37,6 +40,8 @@ public:
     {
         CString strSource;
         CString strDest;
+        CString strWrite;   // where the tree is written: strDest, or a new tree's temporary folder
+        int nSlack;         // characters that every path of the tree can grow by and still fit
     };
 
     enum Phase
@@ -152,6 +157,8 @@ private:
     DWORD InspectDestinations(CString& strText);
     static ULONGLONG ClusterSize(const CString& strRoot);
     DWORD Copy();
+    bool StartNewTree(Job& job);
+    DWORD PlaceNewTrees(bool bCompleted);
     DWORD MakeFolders();
     DWORD CopyFiles();
     void CopyFilesOnThisThread();
@@ -174,6 +181,7 @@ private:
 
     CString SourceOf(const Item& item) const;
     CString DestOf(const Item& item) const;
+    CString WriteOf(const Item& item) const;   // where the item is written now
 
     CSimpleArray<Job> m_jobs;
     CSimpleArray<Item> m_items;

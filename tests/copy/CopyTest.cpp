@@ -314,7 +314,8 @@ BOOL WINAPI KillingWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWri
 }  // namespace
 
 // Catches: a file under its own name before it is whole (after a kill, the right size with
-// a tail of zeros), and temporary files of a killed copy that stay for good.
+// a tail of zeros), in a new tree or in an earlier installation, and temporary files or
+// folders of a killed copy that stay for good.
 TEST(CopyTest, AKilledCopyLeavesWholeFilesAndTheNextCopyTidiesUp)
 {
     // The copy is killed in a child process (a death test), which runs this test afresh:
@@ -326,33 +327,40 @@ TEST(CopyTest, AKilledCopyLeavesWholeFilesAndTheNextCopyTidiesUp)
     {
         for (const char* name : { "a.txt", "big.bin", "sub\\huge.bin" })
             tmp.Write(std::string("src\\") + name, Pattern(name[0] == 'a' ? 10 : 3 << 20, "new"));
-        tmp.Write("dst\\big.bin", "old");
+        tmp.Write("earlier\\big.bin", "old");
         _putenv(("VORMEL_KILLED_TREE=" + root).c_str());
     }
     EXPECT_EXIT({
         CFileTreeCopier::s_pfnWriteFile = &KillingWrite;
         CFileTreeCopier copier;
-        copier.AddCopyJob((root + "src").c_str(), (root + "dst").c_str());
+        for (const char* dest : { "earlier", "new" })
+            copier.AddCopyJob((root + "src").c_str(), (root + dest).c_str());
         copier.Run();
     }, ::testing::ExitedWithCode(3), "");
     _putenv("VORMEL_KILLED_TREE=");
 
     int nLeftovers = 0;
-    for (const auto& entry : Snapshot(tmp / "dst"))
+    for (const auto& entry : Snapshot(tmp.Path()))
     {
-        std::string name = entry.first.substr(entry.first.rfind('\\') + 1);
+        std::string name = entry.first.substr(entry.first.rfind('\\') + 1), sub = entry.first.substr(entry.first.find('\\') + 1);
         if (CCopyTempFile::IsTempName(name.c_str()))
             ++nLeftovers;
-        else if (entry.second != "<dir>" && entry.first != "big.bin")
+        else if (entry.second != "<dir>" && entry.first != "earlier\\big.bin" && entry.first.find("~vm") == std::string::npos)
         {
-            EXPECT_TRUE(ReadBytes(tmp / "src\\" + entry.first) == ReadBytes(tmp / "dst\\" + entry.first)) << entry.first;
+            EXPECT_TRUE(ReadBytes(tmp / "src\\" + sub) == ReadBytes(tmp / entry.first)) << entry.first;
         }
     }
     EXPECT_LE(1, nLeftovers) << "the kill came before any file was begun";
-    std::string big = ReadBytes(tmp / "dst\\big.bin");
+    std::string big = ReadBytes(tmp / "earlier\\big.bin");
     EXPECT_TRUE(big == "old" || big == ReadBytes(tmp / "src\\big.bin"));
-    EXPECT_EQ(0, Copy(tmp / "src", tmp / "dst").nResult);
-    EXPECT_EQ(Snapshot(tmp / "src"), Snapshot(tmp / "dst"));
+    for (const char* dest : { "earlier", "new" })
+        EXPECT_EQ(0, Copy(tmp / "src", tmp / dest).nResult);
+    Tree src = Snapshot(tmp / "src");
+    Tree expected = { { "src", "<dir>" }, { "earlier", "<dir>" }, { "new", "<dir>" } };
+    for (const char* folder : { "src\\", "earlier\\", "new\\" })
+        for (const auto& entry : src)
+            expected[folder + entry.first] = entry.second;
+    EXPECT_EQ(expected, Snapshot(tmp.Path()));
 }
 
 namespace {
