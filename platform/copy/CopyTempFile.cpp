@@ -25,11 +25,14 @@ struct FileRenameInfo
 };
 typedef BOOL(WINAPI* PFN_SETFILEINFORMATIONBYHANDLE)(HANDLE, int, LPVOID, DWORD);
 
+// Looked up once at start-up (a function's static would need a thread-safe guard, which
+// would bring in a threads library calling what Windows XP lacks).
+const PFN_SETFILEINFORMATIONBYHANDLE g_pfnSetFileInformationByHandle = reinterpret_cast<PFN_SETFILEINFORMATIONBYHANDLE>(
+    reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+
 PFN_SETFILEINFORMATIONBYHANDLE SetFileInformationByHandleFunction()
 {
-    static const PFN_SETFILEINFORMATIONBYHANDLE pfn = reinterpret_cast<PFN_SETFILEINFORMATIONBYHANDLE>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
-    return pfn;
+    return g_pfnSetFileInformationByHandle;
 }
 
 const DWORD kBlockingAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
