@@ -376,7 +376,7 @@ BOOL WINAPI CountedRead(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwRea
     {
     }
     if (g_bFirstRead.exchange(false))
-        support::WaitUntil([] { return g_nMostReading > 1; }, 3000);
+        support::WaitUntil([] { return g_nMostReading > 1; }, 5000);
     BOOL bRead = ::ReadFile(h, pBuffer, dwWanted, pdwRead, pOverlapped);
     --g_nReading;
     return bRead;
