@@ -37,9 +37,18 @@ BOOL CALLBACK FindLauncherWindow(HWND hWnd, LPARAM lParam)
     return FALSE;
 }
 
-DWORD* MapProcessId(HANDLE hMapping)
+// Brings the launcher window of the process to the front, restored if minimised, with a box
+// or the About box that is open over it.
+void BringToFront(DWORD dwProcessId)
 {
-    return static_cast<DWORD*>(::MapViewOfFile(hMapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
+    LauncherWindowSearch search = { dwProcessId, nullptr };
+    if (dwProcessId != 0)
+        ::EnumWindows(&FindLauncherWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.hFound == nullptr)
+        return;
+    if (::IsIconic(search.hFound))
+        ::ShowWindow(search.hFound, SW_RESTORE);
+    ::SetForegroundWindow(::GetLastActivePopup(search.hFound));
 }
 
 }  // namespace
@@ -57,24 +66,14 @@ bool CLauncherInstance::Claim(const CString& strLauncherDir)
     if (m_hMapping == nullptr)
         return true;
     bool bFirst = ::GetLastError() != ERROR_ALREADY_EXISTS;
-    DWORD* pdwProcessId = MapProcessId(m_hMapping);
+    DWORD* pdwProcessId = static_cast<DWORD*>(::MapViewOfFile(m_hMapping, FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
     if (pdwProcessId == nullptr)
         return bFirst;
-    LauncherWindowSearch search = { *pdwProcessId, nullptr };
+    DWORD dwFirst = *pdwProcessId;   // 0 while the first launcher has not written it yet
     if (bFirst)
         *pdwProcessId = ::GetCurrentProcessId();
     ::UnmapViewOfFile(pdwProcessId);
-    if (bFirst)
-        return true;
-
-    if (search.dwProcessId != 0)
-        ::EnumWindows(&FindLauncherWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.hFound != nullptr)
-    {
-        if (::IsIconic(search.hFound))
-            ::ShowWindow(search.hFound, SW_RESTORE);
-        // A box or the About box open over the launcher comes to the front with it.
-        ::SetForegroundWindow(::GetLastActivePopup(search.hFound));
-    }
-    return false;
+    if (!bFirst)
+        BringToFront(dwFirst);
+    return bFirst;
 }

@@ -34,6 +34,12 @@ public:
     // "" when the path is a root or has no separator.
     static CString ParentOf(const CString& strPath);
 
+    // Whether a name found in a folder is "." or "..", which stand for folders, not entries.
+    static bool IsDotEntry(LPCSTR pszName)
+    {
+        return pszName[0] == '.' && (pszName[1] == '\0' || (pszName[1] == '.' && pszName[2] == '\0'));
+    }
+
     // Whether the last character, taken whole, is a backslash (or '/').
     static bool EndsWithSeparator(const CString& strPath);
 

@@ -200,7 +200,7 @@ void CCopyTempFile::Discard()
 
 bool CCopyTempFile::IsTempName(LPCSTR pszName)
 {
-    if (::lstrlenA(pszName) != 11 || _strnicmp(pszName, "~vm", 3) != 0 || _strnicmp(pszName + 7, ".tmp", 4) != 0)
+    if (::lstrlenA(pszName) != kNameLength || _strnicmp(pszName, "~vm", 3) != 0 || _strnicmp(pszName + 7, ".tmp", 4) != 0)
         return false;
     for (int i = 3; i < 7; ++i)
     {
@@ -240,8 +240,7 @@ void CCopyTempFile::RemoveAll(const CString& strPath, DWORD dwAttributes)
     {
         do
         {
-            bool bDots = fd.cFileName[0] == '.' && (fd.cFileName[1] == '\0' || (fd.cFileName[1] == '.' && fd.cFileName[2] == '\0'));
-            if (!bDots)
+            if (!CCopyPath::IsDotEntry(fd.cFileName))
                 RemoveAll(CCopyPath::Join(strPath, fd.cFileName), fd.dwFileAttributes);
         } while (::FindNextFileA(hFind, &fd));
         ::FindClose(hFind);

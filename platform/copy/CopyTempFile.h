@@ -34,7 +34,8 @@ public:
     // Closes and deletes the temporary file, if there is one.
     void Discard();
 
-    // A new temporary name ("~vm00A3.tmp"), for a file or a folder.
+    // A new temporary name ("~vm00A3.tmp"), for a file or a folder, of kNameLength characters.
+    static constexpr int kNameLength = 11;
     static CString NextName();
 
     // Whether a file or folder name is one that NextName gives.

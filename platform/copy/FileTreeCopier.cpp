@@ -29,11 +29,6 @@ bool IsFolder(DWORD dwAttributes)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsDotEntry(const char* pszName)
-{
-    return pszName[0] == '.' && (pszName[1] == '\0' || (pszName[1] == '.' && pszName[2] == '\0'));
-}
-
 // The error of the last failed call, never 0: a failure must never read as success.
 DWORD LastError(DWORD dwFallback = ERROR_GEN_FAILURE)
 {
@@ -83,9 +78,10 @@ bool IsInUse(DWORD dwError, const CString& strPath, bool bAccessDeniedCounts)
 {
     if (dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION)
         return true;
+    if (!bAccessDeniedCounts || dwError != ERROR_ACCESS_DENIED)
+        return false;
     DWORD dwAttributes = ::GetFileAttributesA(strPath);
-    return bAccessDeniedCounts && dwError == ERROR_ACCESS_DENIED && dwAttributes != INVALID_FILE_ATTRIBUTES
-        && (dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
 // Errors of the medium itself: a dirty or scratched disc, or one taken out.
@@ -112,6 +108,11 @@ CString WriteErrorText(DWORD dwError, const CString& strDest)
     if (IsInUse(dwError, strDest, true))
         return Say(kInUse, strDest);
     return Say(dwError == ERROR_DISK_FULL || dwError == ERROR_HANDLE_DISK_FULL ? kDiskFull : kCannotWrite, strDest);
+}
+
+CString ReplaceErrorText(DWORD dwError, const CString& strDest)
+{
+    return Say(IsInUse(dwError, strDest, true) ? kInUse : kCannotReplace, strDest);
 }
 
 // Whether an existing destination can be replaced now: another program that holds it open
@@ -365,7 +366,7 @@ DWORD CFileTreeCopier::ScanFolder(int nJob, int nFolder)
     DWORD dwError = 0;
     do
     {
-        if (IsDotEntry(fd.cFileName))
+        if (CCopyPath::IsDotEntry(fd.cFileName))
             continue;
         CString strChild = strRel.IsEmpty() ? CString(fd.cFileName) : strRel + "\\" + fd.cFileName;
         dwError = AddItem(nJob, nFolder, strChild, fd);
@@ -523,12 +524,16 @@ ULONGLONG CFileTreeCopier::ClusterSize(const CString& strRoot)
 DWORD CFileTreeCopier::Copy()
 {
     m_phase.store(phaseCopying, std::memory_order_release);
-    // What a killed copy left beside the destinations, before anything new is there.
-    for (Job& job : m_jobs)
+    // What a killed copy left beside the destinations, before anything new is there; each
+    // folder once (the jobs mostly share one).
+    for (int nJob = 0; nJob < m_jobs.GetSize(); ++nJob)
     {
-        job.strWrite = job.strDest;
-        CString strParent = CCopyPath::ParentOf(job.strDest);
-        if (IsFolder(::GetFileAttributesA(strParent)))
+        m_jobs[nJob].strWrite = m_jobs[nJob].strDest;
+        CString strParent = CCopyPath::ParentOf(m_jobs[nJob].strDest);
+        bool bSeen = false;
+        for (int nEarlier = 0; nEarlier < nJob && !bSeen; ++nEarlier)
+            bSeen = ::lstrcmpiA(CCopyPath::ParentOf(m_jobs[nEarlier].strDest), strParent) == 0;
+        if (!bSeen && IsFolder(::GetFileAttributesA(strParent)))
             CCopyTempFile::RemoveLeftovers(strParent);
     }
     DWORD dwResult = MakeFolders();
@@ -546,7 +551,7 @@ bool CFileTreeCopier::StartNewTree(Job& job)
 {
     // The temporary name may be longer than the tree's own: only where every path still fits.
     CString strParent = CCopyPath::ParentOf(job.strDest);
-    int nGrowth = CCopyTempFile::NextName().GetLength() - CCopyPath::LastComponent(job.strDest).GetLength();
+    int nGrowth = CCopyTempFile::kNameLength - CCopyPath::LastComponent(job.strDest).GetLength();
     if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent) != 0)
         return false;
     for (int nAttempt = 0; nAttempt < 100; ++nAttempt)
@@ -760,7 +765,7 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
     DWORD dwError = item.bDestExists ? CheckReplaceable(strDest) : 0;
     if (dwError != 0)
     {
-        strText = IsInUse(dwError, strDest, true) ? Say(kInUse, strDest) : Say(kCannotReplace, strDest);
+        strText = ReplaceErrorText(dwError, strDest);
         return dwError;
     }
 
@@ -790,7 +795,7 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
     const FILETIME times[3] = { item.ftCreation, item.ftLastAccess, item.ftLastWrite };
     dwError = temp.Commit(times, item.dwAttributes & kCopiedAttributes);
     if (dwError != 0)
-        strText = IsInUse(dwError, strDest, true) ? Say(kInUse, strDest) : Say(kCannotReplace, strDest);
+        strText = ReplaceErrorText(dwError, strDest);
     return dwError;
 }
 
