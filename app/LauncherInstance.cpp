@@ -2,16 +2,29 @@
 
 namespace {
 
-// The object's name: the folder, without case, as a hash (a name may hold no backslash).
+// The object's name: the folder's identity, its volume's serial number and its file index,
+// which every spelling of the folder shares (another drive letter, a UNC path, a short
+// name). Where the folder cannot be asked, its path without case, as a hash (a name may
+// hold no backslash).
 CString ObjectName(const CString& strLauncherDir)
 {
+    CString strName;
+    HANDLE hFolder = ::CreateFileA(strLauncherDir, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (hFolder != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(hFolder, &info))
+        strName.Format("Local\\VORMELSetup.%08lX.%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                       static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+    if (hFolder != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hFolder);
+    if (!strName.IsEmpty())
+        return strName;
     CString strFolder(strLauncherDir);
     ::CharUpperBuffA(strFolder.GetBuffer(strFolder.GetLength()), static_cast<DWORD>(strFolder.GetLength()));
     strFolder.ReleaseBuffer(-1);
     unsigned long long ullHash = 14695981039346656037ull;   // 64-bit FNV-1a
     for (LPCSTR p = strFolder; *p != '\0'; ++p)
         ullHash = (ullHash ^ static_cast<unsigned char>(*p)) * 1099511628211ull;
-    CString strName;
     strName.Format("Local\\VORMELSetup.%08lX%08lX", static_cast<unsigned long>(ullHash >> 32),
                    static_cast<unsigned long>(ullHash & 0xFFFFFFFFu));
     return strName;
@@ -63,8 +76,10 @@ bool CLauncherInstance::Claim(const CString& strLauncherDir)
 {
     m_hMapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
                                       ObjectName(strLauncherDir));
+    // A first launcher that runs elevated has an object that this one may not open: it runs
+    // all the same, and its window cannot be brought forward from here.
     if (m_hMapping == nullptr)
-        return true;
+        return ::GetLastError() != ERROR_ACCESS_DENIED;
     bool bFirst = ::GetLastError() != ERROR_ALREADY_EXISTS;
     DWORD* pdwProcessId = static_cast<DWORD*>(::MapViewOfFile(m_hMapping, FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
     if (pdwProcessId == nullptr)

@@ -10,6 +10,10 @@
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
+// Windows 10 1703 and later, before WM_DPICHANGED: the size the window wants at the new scale.
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
 
 namespace {
 
@@ -18,10 +22,16 @@ namespace {
 const int kDesignBaseX = 7;
 const int kDesignBaseY = 12;
 
+// Windows 10 1607 and later: the frame's size at any scale, not only the system's.
+typedef BOOL(WINAPI* PFN_ADJUSTWINDOWRECTEXFORDPI)(LPRECT, DWORD, BOOL, DWORD, UINT);
+const PFN_ADJUSTWINDOWRECTEXFORDPI g_pfnAdjustWindowRectExForDpi = reinterpret_cast<PFN_ADJUSTWINDOWRECTEXFORDPI>(
+    reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CLauncherDlg, CDialog)
     ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+    ON_MESSAGE(WM_GETDPISCALEDSIZE, OnGetDpiScaledSize)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -105,17 +115,45 @@ void CLauncherDlg::ReadTemplatePlaces()
     }
 }
 
+SIZE CLauncherDlg::GetWindowSizeFor(UINT nDpi) const
+{
+    SIZE size = CLauncherPicture::GetSize(nDpi);
+    RECT rc = { 0, 0, size.cx, size.cy };
+    DWORD dwStyle = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE));
+    DWORD dwExStyle = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE));
+    if (g_pfnAdjustWindowRectExForDpi == nullptr || !g_pfnAdjustWindowRectExForDpi(&rc, dwStyle, FALSE, dwExStyle, nDpi))
+        ::AdjustWindowRectEx(&rc, dwStyle, FALSE, dwExStyle);
+    SIZE window = { rc.right - rc.left, rc.bottom - rc.top };
+    return window;
+}
+
 void CLauncherDlg::LayOut(UINT nDpi)
 {
     // The picture control has taken its picture's size by itself (SS_BITMAP); the client area
-    // becomes the same.
-    SIZE size = CLauncherPicture::GetSize(nDpi);
-    RECT rcWindow, rcClient;
-    ::GetWindowRect(m_hWnd, &rcWindow);
-    GetClientRect(&rcClient);
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
-                   size.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // becomes the same. A minimised window measures as its icon: its restored place is
+    // what takes the size, kept where it is.
+    SIZE size;
+    if (IsIconic())
+    {
+        size = GetWindowSizeFor(nDpi);
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof(placement);
+        ::GetWindowPlacement(m_hWnd, &placement);
+        placement.rcNormalPosition.right = placement.rcNormalPosition.left + size.cx;
+        placement.rcNormalPosition.bottom = placement.rcNormalPosition.top + size.cy;
+        placement.showCmd = SW_SHOWMINNOACTIVE;
+        ::SetWindowPlacement(m_hWnd, &placement);
+    }
+    else
+    {
+        size = CLauncherPicture::GetSize(nDpi);
+        RECT rcWindow, rcClient;
+        ::GetWindowRect(m_hWnd, &rcWindow);
+        GetClientRect(&rcClient);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx + (rcWindow.right - rcWindow.left) - rcClient.right,
+                       size.cy + (rcWindow.bottom - rcWindow.top) - rcClient.bottom,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     int nUnitsX = kDesignBaseX * static_cast<int>(nDpi);
     int nUnitsY = kDesignBaseY * static_cast<int>(nDpi);
@@ -127,15 +165,24 @@ void CLauncherDlg::LayOut(UINT nDpi)
     }
 }
 
+LRESULT CLauncherDlg::OnGetDpiScaledSize(WPARAM wParam, LPARAM lParam)
+{
+    // The dialog manager would size by the font; the window is its picture and its frame.
+    *reinterpret_cast<SIZE*>(lParam) = GetWindowSizeFor(static_cast<UINT>(wParam));
+    return TRUE;
+}
+
 LRESULT CLauncherDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam)
 {
     // Windows' own handling first: from Windows 10 1703 it gives the dialog's font the
     // new scale and moves the controls by their dialog units, which the layout then sets
-    // right. The window goes where Windows suggests and takes the picture's size there.
+    // right. The window goes where Windows suggests and takes the picture's size there;
+    // a minimised one keeps its restored place (LayOut).
     Default();
     const RECT* prcSuggested = reinterpret_cast<const RECT*>(lParam);
-    ::SetWindowPos(m_hWnd, nullptr, prcSuggested->left, prcSuggested->top, prcSuggested->right - prcSuggested->left,
-                   prcSuggested->bottom - prcSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!IsIconic())
+        ::SetWindowPos(m_hWnd, nullptr, prcSuggested->left, prcSuggested->top, prcSuggested->right - prcSuggested->left,
+                       prcSuggested->bottom - prcSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     UINT nDpi = HIWORD(wParam);
     m_picture.Show(GetDlgItem(IDC_LAUNCHER_PICTURE), nDpi);
     LayOut(nDpi);

@@ -38,6 +38,8 @@ protected:
     void ReadTemplatePlaces();
     // Sizes the window to the picture at nDpi and puts the buttons on it.
     void LayOut(UINT nDpi);
+    // The window's size for the picture at nDpi, frame included.
+    SIZE GetWindowSizeFor(UINT nDpi) const;
 
     BOOL OnInitDialog() override;
     // Escape and Enter must not close the launcher: only Exit and the close command do.
@@ -52,6 +54,7 @@ protected:
     void OnInstallDatabase();
     void OnExit();
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetDpiScaledSize(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -1,6 +1,7 @@
 #include "platform/copy/CopyTempFile.h"
 
 #include "platform/copy/CopyPath.h"
+#include "platform/copy/CopyTempFolder.h"
 
 #include <atomic>
 #include <cstddef>
@@ -43,8 +44,9 @@ DWORD LastError()
     return dwError != 0 ? dwError : ERROR_GEN_FAILURE;
 }
 
-// Numbers the temporary files of the whole program.
-std::atomic<unsigned> g_nNextTemp{0};
+// Numbers the temporary files of the whole program, from a place of its own: a second copy
+// into the same folder starts elsewhere than the first and seldom meets its names.
+std::atomic<unsigned> g_nNextTemp{ ::GetCurrentProcessId() * 40503u + ::GetTickCount() };
 
 // Runs a move onto strDest; a read-only, hidden or system file there is replaced all the
 // same, and keeps its attributes if even that fails.
@@ -96,7 +98,9 @@ DWORD CCopyTempFile::Create(const CString& strDest, bool bInPlace)
     for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
     {
         m_strPath = bInPlace ? strDest : CCopyPath::Join(strFolder, NextName());
-        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr, CREATE_NEW,
+        // In place, a file that an earlier try could not remove is written afresh.
+        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr,
+                                bInPlace ? CREATE_ALWAYS : CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (m_hFile != INVALID_HANDLE_VALUE)
             return 0;
@@ -150,6 +154,13 @@ DWORD CCopyTempFile::CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttribute
 
 DWORD CCopyTempFile::RenameByHandle()
 {
+    return ReplaceAllowingAttributes(m_strDest, [&] { return RenameHandle(m_hFile, m_strDest, true); });
+}
+
+DWORD CCopyTempFile::RenameHandle(HANDLE hFile, const CString& strDest, bool bReplace)
+{
+    if (SetFileInformationByHandleFunction() == nullptr)
+        return ERROR_NOT_SUPPORTED;
     const int cchMax = MAX_PATH + 16;
     union
     {
@@ -157,12 +168,17 @@ DWORD CCopyTempFile::RenameByHandle()
         BYTE bytes[offsetof(FileRenameInfo, FileName) + cchMax * sizeof(WCHAR)];
     } rename = {};
     int cchName = 0;
-    if (!NtPath(m_strDest, rename.info.FileName, cchMax, cchName))
+    if (!NtPath(strDest, rename.info.FileName, cchMax, cchName))
         return ERROR_NOT_SUPPORTED;
-    rename.info.ReplaceIfExists = TRUE;
+    rename.info.ReplaceIfExists = bReplace ? TRUE : FALSE;
     rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
-    return ReplaceAllowingAttributes(m_strDest, [&] {
-        return SetFileInformationByHandleFunction()(m_hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
+    return SetFileInformationByHandleFunction()(hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
+}
+
+DWORD CCopyTempFile::MoveReplacing(const CString& strFrom, const CString& strDest)
+{
+    return ReplaceAllowingAttributes(strDest, [&] {
+        return ::MoveFileExA(strFrom, strDest, MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
     });
 }
 
@@ -177,25 +193,28 @@ DWORD CCopyTempFile::CommitByName(const FILETIME ftTimes[3], DWORD dwAttributes)
         if (!bClosed)
             return LastError();
     }
-    DWORD dwError = m_strPath == strDest ? 0 : ReplaceAllowingAttributes(strDest, [&] {
-        return ::MoveFileExA(m_strPath, strDest, MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
-    });
+    DWORD dwError = m_strPath == strDest ? 0 : MoveReplacing(m_strPath, strDest);
     // A new file has the archive attribute: only other attributes need a call.
     if (dwError == 0 && dwAttributes != FILE_ATTRIBUTE_ARCHIVE)
         ::SetFileAttributesA(strDest, dwAttributes != 0 ? dwAttributes : FILE_ATTRIBUTE_NORMAL);
     return dwError;
 }
 
-void CCopyTempFile::Discard()
+bool CCopyTempFile::Discard()
 {
     if (m_hFile != INVALID_HANDLE_VALUE)
         ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
     if (m_strPath.IsEmpty())
-        return;
-    if (!::DeleteFileA(m_strPath) && ::SetFileAttributesA(m_strPath, FILE_ATTRIBUTE_NORMAL))
-        ::DeleteFileA(m_strPath);
+        return true;
+    DWORD dwError = WaitOutHolds([&] {
+        if (::DeleteFileA(m_strPath) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return DWORD(0);
+        DWORD dwDeleteError = LastError();
+        return ::SetFileAttributesA(m_strPath, FILE_ATTRIBUTE_NORMAL) && ::DeleteFileA(m_strPath) ? 0 : dwDeleteError;
+    });
     m_strPath.Empty();
+    return dwError == 0;
 }
 
 bool CCopyTempFile::IsTempName(LPCSTR pszName)
@@ -219,31 +238,21 @@ void CCopyTempFile::RemoveLeftovers(const CString& strFolder)
         return;
     do
     {
-        if (IsTempName(fd.cFileName))
-            RemoveAll(CCopyPath::Join(strFolder, fd.cFileName), fd.dwFileAttributes);
+        // A link or junction of that name leads elsewhere: never into it, nor away with it.
+        if (!IsTempName(fd.cFileName) || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            continue;
+        CString strPath = CCopyPath::Join(strFolder, fd.cFileName);
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        {
+            CCopyTempFolder::RemoveIfLeftover(strPath);
+        }
+        else if (!::DeleteFileA(strPath) && ::GetLastError() == ERROR_ACCESS_DENIED
+                 && (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        {
+            // A file that a running copy writes is held without sharing: it stays.
+            ::SetFileAttributesA(strPath, fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+            ::DeleteFileA(strPath);
+        }
     } while (::FindNextFileA(hFind, &fd));
     ::FindClose(hFind);
-}
-
-void CCopyTempFile::RemoveAll(const CString& strPath, DWORD dwAttributes)
-{
-    if ((dwAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-        ::SetFileAttributesA(strPath, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-    {
-        ::DeleteFileA(strPath);
-        return;
-    }
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA(CCopyPath::Join(strPath, "*"), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            if (!CCopyPath::IsDotEntry(fd.cFileName))
-                RemoveAll(CCopyPath::Join(strPath, fd.cFileName), fd.dwFileAttributes);
-        } while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(strPath);
 }

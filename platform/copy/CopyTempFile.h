@@ -4,7 +4,9 @@
 // file is whole does it move to its own name, replacing what stood there in one step, so a
 // file under its own name is always complete: after an error, a cancel or a kill, the
 // earlier file or none. A kill can leave the temporary file itself; the next copy into the
-// folder removes it (RemoveLeftovers).
+// folder removes it (RemoveLeftovers). The file is held open without sharing while it is
+// written, so that the clean-up of a second copy into the same folder cannot take it.
+// The four digits start at a different place in every run.
 //
 // A file of a new tree that is written in a temporary folder of that name (CFileTreeCopier)
 // is written in place: its path is no file's own until the whole folder takes its name.
@@ -31,8 +33,9 @@ public:
     // system's error; either way the file is done with or still to be discarded.
     DWORD Commit(const FILETIME ftTimes[3], DWORD dwAttributes);
 
-    // Closes and deletes the temporary file, if there is one.
-    void Discard();
+    // Closes and deletes the temporary file, if there is one. False when it stays (another
+    // program holds it).
+    bool Discard();
 
     // A new temporary name ("~vm00A3.tmp"), for a file or a folder, of kNameLength characters.
     static constexpr int kNameLength = 11;
@@ -42,15 +45,43 @@ public:
     static bool IsTempName(LPCSTR pszName);
 
     // Deletes the temporary files and folders (with all they hold) that an earlier copy
-    // left in the folder.
+    // left in the folder: files of the engine's names that no one holds, and folders that
+    // carry the engine's marker and no running copy holds (CCopyTempFolder). Links and
+    // junctions are left alone.
     static void RemoveLeftovers(const CString& strFolder);
+
+    // Moves a file onto strDest, replacing a file there (a read-only, hidden or system one
+    // too). 0 or the system's error.
+    static DWORD MoveReplacing(const CString& strFrom, const CString& strDest);
+
+    // Renames the open file or folder to strDest (a full path) through its handle, which
+    // needs DELETE access; ERROR_NOT_SUPPORTED where the system cannot (Windows XP).
+    static DWORD RenameHandle(HANDLE hFile, const CString& strDest, bool bReplace);
+
+    // Runs a step again after growing pauses, for a few seconds, while another program's
+    // hold refuses it (a virus scanner or a sync client opens new files for a moment);
+    // returns the step's last result.
+    template <class Step>
+    static DWORD WaitOutHolds(Step step)
+    {
+        DWORD dwError = step();
+        for (DWORD dwPause = 50; dwPause <= kLongestHoldPause && IsHoldError(dwError); dwPause *= 2)
+        {
+            ::Sleep(dwPause);
+            dwError = step();
+        }
+        return dwError;
+    }
+    static constexpr DWORD kLongestHoldPause = 1600;
+    static bool IsHoldError(DWORD dwError)
+    {
+        return dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION || dwError == ERROR_ACCESS_DENIED;
+    }
 
 private:
     DWORD CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttributes);
     DWORD CommitByName(const FILETIME ftTimes[3], DWORD dwAttributes);
     DWORD RenameByHandle();
-    // Deletes a file, or a folder with all it holds.
-    static void RemoveAll(const CString& strPath, DWORD dwAttributes);
 
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CString m_strPath;      // the file being written; empty once it is done with

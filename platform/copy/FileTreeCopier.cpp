@@ -3,6 +3,7 @@
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopySpace.h"
 #include "platform/copy/CopyTempFile.h"
+#include "platform/copy/CopyTempFolder.h"
 
 #include <process.h>
 
@@ -116,17 +117,24 @@ CString ReplaceErrorText(DWORD dwError, const CString& strDest)
 }
 
 // Whether an existing destination can be replaced now: another program that holds it open
-// is found before a byte of its replacement is written.
+// is found before a byte of its replacement is written. A read-only file refuses the open
+// for deleting by itself: its attribute is set aside for the look, as for the replace.
 DWORD CheckReplaceable(const CString& strDest)
 {
+    DWORD dwAttributes = ::GetFileAttributesA(strDest);
+    bool bReadOnly = dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0
+        && ::SetFileAttributesA(strDest, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
     HANDLE h = ::CreateFileA(strDest, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD dwError = h != INVALID_HANDLE_VALUE ? 0 : LastError();
     if (h != INVALID_HANDLE_VALUE)
-    {
         ::CloseHandle(h);
+    if (bReadOnly)
+        ::SetFileAttributesA(strDest, dwAttributes);
+    if (dwError == 0)
         return 0;
-    }
-    DWORD dwError = LastError();
+    if (bReadOnly && dwError == ERROR_ACCESS_DENIED)
+        return ERROR_SHARING_VIOLATION;   // what the file's holder refused
     // Gone meanwhile, or read-only (its attribute is cleared for the move): no obstacle.
     if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
         || (dwError == ERROR_ACCESS_DENIED && !IsInUse(dwError, strDest, true)))
@@ -154,6 +162,8 @@ CFileTreeCopier::CFileTreeCopier()
 
 CFileTreeCopier::~CFileTreeCopier()
 {
+    for (Job& job : m_jobs)
+        delete job.pWriteFolder;
     if (m_hGoing != nullptr)
         ::CloseHandle(m_hGoing);
     ::DeleteCriticalSection(&m_askLock);
@@ -165,17 +175,24 @@ CFileTreeCopier::Recovery CFileTreeCopier::OnRecoverableError(const CString&, DW
     return recoverFail;
 }
 
-DWORD CFileTreeCopier::Recover(DWORD dwError, const CString& strText)
+DWORD CFileTreeCopier::Recover(DWORD dwError, const CString& strText, unsigned nAnswered)
 {
     Recovery recovery = recoverCancel;
     ::EnterCriticalSection(&m_askLock);
-    // After a cancel, or another thread's error, there is nothing left to ask.
-    if (!IsCancelRequested() && !HasFailed())
+    // After a cancel, or another thread's error, there is nothing left to ask; after a
+    // Retry since the step began, the step is tried again unasked.
+    if (!IsCancelRequested() && !HasFailed() && m_nAnswers.load() != nAnswered)
+    {
+        recovery = m_lastAnswer;
+    }
+    else if (!IsCancelRequested() && !HasFailed())
     {
         ::ResetEvent(m_hGoing);
         DWORD dwStart = ::GetTickCount();
         m_dwPauseStart.store(dwStart | 1);
         recovery = OnRecoverableError(strText, dwError);
+        m_lastAnswer = recovery;
+        m_nAnswers.fetch_add(1);
         m_dwPausedMs.fetch_add(::GetTickCount() - dwStart);
         m_dwPauseStart.store(0);
         ::SetEvent(m_hGoing);
@@ -208,6 +225,8 @@ void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDes
     job.strSource = strSource;
     job.strDest = strDest;
     job.nSlack = MAX_PATH;
+    job.pWriteFolder = nullptr;
+    job.nSpoiled = 0;
     m_jobs.Add(job);
 }
 
@@ -428,11 +447,15 @@ DWORD CFileTreeCopier::CheckDestinations()
 {
     for (;;)
     {
+        // What a killed copy left is no room taken for good: it goes before the free space is
+        // measured (InspectDestinations tidies the folders that exist beneath).
+        unsigned nAnswered = GetAnswers();
+        RemoveLeftoversBeside();
         CString strText;
         DWORD dwError = InspectDestinations(strText);
         if (dwError == 0 || dwError == ERROR_CANCELLED)
             return dwError;
-        dwError = Recover(dwError, strText);
+        dwError = Recover(dwError, strText, nAnswered);
         if (dwError != 0)
             return dwError;
     }
@@ -476,6 +499,8 @@ DWORD CFileTreeCopier::InspectDestinations(CString& strText)
         item.bDestExists = (item.nParent < 0 || m_items[item.nParent].bDestExists)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
         bool bFolder = IsFolder(item.dwAttributes);
+        if (item.bDestExists && bFolder && IsFolder(dest.dwFileAttributes))
+            CCopyTempFile::RemoveLeftovers(DestOf(item));
         if (item.bDestExists && bFolder != IsFolder(dest.dwFileAttributes))
         {
             strText = Say(bFolder ? "Cannot create the folder \"%s\": a file of that name is in the way."
@@ -524,18 +549,8 @@ ULONGLONG CFileTreeCopier::ClusterSize(const CString& strRoot)
 DWORD CFileTreeCopier::Copy()
 {
     m_phase.store(phaseCopying, std::memory_order_release);
-    // What a killed copy left beside the destinations, before anything new is there; each
-    // folder once (the jobs mostly share one).
-    for (int nJob = 0; nJob < m_jobs.GetSize(); ++nJob)
-    {
-        m_jobs[nJob].strWrite = m_jobs[nJob].strDest;
-        CString strParent = CCopyPath::ParentOf(m_jobs[nJob].strDest);
-        bool bSeen = false;
-        for (int nEarlier = 0; nEarlier < nJob && !bSeen; ++nEarlier)
-            bSeen = ::lstrcmpiA(CCopyPath::ParentOf(m_jobs[nEarlier].strDest), strParent) == 0;
-        if (!bSeen && IsFolder(::GetFileAttributesA(strParent)))
-            CCopyTempFile::RemoveLeftovers(strParent);
-    }
+    for (Job& job : m_jobs)
+        job.strWrite = job.strDest;
     DWORD dwResult = MakeFolders();
     if (dwResult == 0)
         dwResult = CopyFiles();
@@ -547,6 +562,20 @@ DWORD CFileTreeCopier::Copy()
     return dwResult;
 }
 
+// What a killed copy left beside the destinations; each folder once (the jobs mostly share one).
+void CFileTreeCopier::RemoveLeftoversBeside()
+{
+    for (int nJob = 0; nJob < m_jobs.GetSize(); ++nJob)
+    {
+        CString strParent = CCopyPath::ParentOf(m_jobs[nJob].strDest);
+        bool bSeen = false;
+        for (int nEarlier = 0; nEarlier < nJob && !bSeen; ++nEarlier)
+            bSeen = ::lstrcmpiA(CCopyPath::ParentOf(m_jobs[nEarlier].strDest), strParent) == 0;
+        if (!bSeen && IsFolder(::GetFileAttributesA(strParent)))
+            CCopyTempFile::RemoveLeftovers(strParent);
+    }
+}
+
 bool CFileTreeCopier::StartNewTree(Job& job)
 {
     // The temporary name may be longer than the tree's own: only where every path still fits.
@@ -554,41 +583,105 @@ bool CFileTreeCopier::StartNewTree(Job& job)
     int nGrowth = CCopyTempFile::kNameLength - CCopyPath::LastComponent(job.strDest).GetLength();
     if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent) != 0)
         return false;
-    for (int nAttempt = 0; nAttempt < 100; ++nAttempt)
+    CCopyTempFolder* pFolder = new CCopyTempFolder;
+    if (pFolder->Create(strParent) != 0)
     {
-        CString strTemp = CCopyPath::Join(strParent, CCopyTempFile::NextName());
-        if (::CreateDirectoryA(strTemp, nullptr))
-        {
-            job.strWrite = strTemp;
-            return true;
-        }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
+        delete pFolder;
+        return false;
     }
-    return false;
+    job.pWriteFolder = pFolder;
+    job.strWrite = pFolder->GetPath();
+    return true;
 }
 
-// A new tree takes its own name when the copy has ended; when it stopped, with the files
-// that were whole (else its temporary folder is left to the next copy).
+// A new tree takes its own name when the copy has ended, or is merged into the folder of
+// that name that appeared meanwhile. When the copy stopped, a tree takes its name with the
+// files that were whole, unless a half file in it could not be removed; else its temporary
+// folder is left, marked, to the next copy.
 DWORD CFileTreeCopier::PlaceNewTrees(bool bCompleted)
 {
     DWORD dwResult = 0;
-    for (Job& job : m_jobs)
+    for (int nJob = 0; nJob < m_jobs.GetSize(); ++nJob)
     {
-        while (job.strWrite != job.strDest)
+        Job& job = m_jobs[nJob];
+        CCopyTempFolder* pFolder = job.pWriteFolder;
+        if (pFolder == nullptr || !pFolder->IsHeld())
+            continue;
+        bool bPlaceable = bCompleted || job.nSpoiled == 0;
+        while (bPlaceable && dwResult == 0)
         {
-            if (::MoveFileExA(job.strWrite, job.strDest, 0))
+            unsigned nAnswered = GetAnswers();
+            // A folder of that name that appeared meanwhile is no hold to wait out.
+            DWORD dwError = CCopyTempFile::WaitOutHolds([&] {
+                DWORD dwPlaced = pFolder->Place(job.strDest);
+                return dwPlaced != 0 && IsFolder(::GetFileAttributesA(job.strDest)) ? DWORD(ERROR_ALREADY_EXISTS) : dwPlaced;
+            });
+            if (dwError == 0)
             {
                 job.strWrite = job.strDest;
                 break;
             }
-            DWORD dwError = LastError();
-            if (!bCompleted || dwResult != 0)
+            if (bCompleted && dwError == ERROR_ALREADY_EXISTS)
+            {
+                dwResult = MergeNewTree(nJob);
                 break;
-            dwResult = Recover(dwError, Say("Cannot give the copied folder its name \"%s\".", job.strDest));
+            }
+            if (!bCompleted)
+                break;
+            CString strText = HeldFileText(nJob);
+            if (strText.IsEmpty())
+                strText = Say("Cannot give the copied folder its name \"%s\".", job.strDest);
+            dwResult = Recover(dwError, strText, nAnswered);
         }
+        pFolder->Release();
     }
     return dwResult;
+}
+
+// The in-use question for a file of a new tree that another program holds, or "".
+CString CFileTreeCopier::HeldFileText(int nJob) const
+{
+    for (const Item& item : m_items)
+    {
+        if (item.nJob != nJob || IsFolder(item.dwAttributes))
+            continue;
+        HANDLE h = ::CreateFileA(WriteOf(item), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+        else if (::GetLastError() == ERROR_SHARING_VIOLATION)
+            return Say(kInUse, DestOf(item));
+    }
+    return CString();
+}
+
+// The tree's files go one by one into the destination folder that another copy placed
+// first, replacing what is there; then its temporary folder goes.
+DWORD CFileTreeCopier::MergeNewTree(int nJob)
+{
+    Job& job = m_jobs[nJob];
+    for (const Item& item : m_items)
+    {
+        if (item.nJob != nJob || item.strRel.IsEmpty())
+            continue;
+        for (;;)
+        {
+            unsigned nAnswered = GetAnswers();
+            bool bFolder = IsFolder(item.dwAttributes);
+            DWORD dwError = bFolder ? MakeFolder(DestOf(item)) : CCopyTempFile::WaitOutHolds([&] {
+                return CCopyTempFile::MoveReplacing(WriteOf(item), DestOf(item));
+            });
+            if (dwError == 0)
+                break;
+            CString strText = bFolder ? Say(kCannotMakeFolder, DestOf(item)) : ReplaceErrorText(dwError, DestOf(item));
+            dwError = Recover(dwError, strText, nAnswered);
+            if (dwError != 0)
+                return dwError;
+        }
+    }
+    job.pWriteFolder->Remove();
+    job.strWrite = job.strDest;
+    return 0;
 }
 
 DWORD CFileTreeCopier::MakeFolders()
@@ -617,13 +710,11 @@ DWORD CFileTreeCopier::MakeFolders()
             DWORD dwError = bMade ? 0 : MakeFolder(strDest);
             if (dwError == 0)
                 break;
-            dwError = Recover(dwError, Say(kCannotMakeFolder, bFolder ? DestOf(item) : CCopyPath::ParentOf(DestOf(item))));
+            dwError = Recover(dwError, Say(kCannotMakeFolder, bFolder ? DestOf(item) : CCopyPath::ParentOf(DestOf(item))),
+                              GetAnswers());
             if (dwError != 0)
                 return dwError;
         }
-        // What a killed copy left in a folder that was there already.
-        if (bFolder && item.bDestExists)
-            CCopyTempFile::RemoveLeftovers(strDest);
     }
     return 0;
 }
@@ -733,7 +824,7 @@ DWORD CFileTreeCopier::SetFolderAttributes()
         CString strDest = DestOf(item);
         while (!::SetFileAttributesA(strDest, item.dwAttributes & kCopiedAttributes))
         {
-            DWORD dwError = Recover(LastError(), Say("Cannot set the attributes of \"%s\".", strDest));
+            DWORD dwError = Recover(LastError(), Say("Cannot set the attributes of \"%s\".", strDest), GetAnswers());
             if (dwError != 0)
                 return dwError;
         }
@@ -747,12 +838,13 @@ DWORD CFileTreeCopier::CopyOneFile(const Item& item, BYTE* pBuffer)
     {
         ULONGLONG ullCounted = 0;
         CString strText;
+        unsigned nAnswered = GetAnswers();
         DWORD dwError = CopyFileOnce(item, pBuffer, ullCounted, strText);
         if (dwError == 0 || dwError == ERROR_CANCELLED)
             return dwError;
         // Another try starts the file again: its bytes are counted once.
         m_ullBytesDone.fetch_sub(ullCounted, std::memory_order_relaxed);
-        dwError = Recover(dwError, strText);
+        dwError = Recover(dwError, strText, nAnswered);
         if (dwError != 0)
             return dwError;
     }
@@ -778,22 +870,25 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
         return dwError;
     }
     // A file of a new tree is written in place in the tree's temporary folder.
-    const Job& job = m_jobs[item.nJob];
+    Job& job = m_jobs[item.nJob];
     CCopyTempFile temp;
     dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest);
     bool bStopped = false, bReadFailed = false;
     if (dwError == 0)
         dwError = CopyContent(item, hSource, temp.GetHandle(), pBuffer, ullCounted, bStopped, bReadFailed);
     ::CloseHandle(hSource);
+    // A half file that stays under its own name keeps its tree from being placed.
+    if ((bStopped || dwError != 0) && !temp.Discard())
+        ::InterlockedExchange(&job.nSpoiled, 1);
     if (bStopped)
-        return ERROR_CANCELLED;   // the temporary file goes with temp
+        return ERROR_CANCELLED;
     if (dwError != 0)
     {
         strText = bReadFailed ? ReadErrorText(dwError, strSource) : WriteErrorText(dwError, strDest);
         return dwError;
     }
     const FILETIME times[3] = { item.ftCreation, item.ftLastAccess, item.ftLastWrite };
-    dwError = temp.Commit(times, item.dwAttributes & kCopiedAttributes);
+    dwError = CCopyTempFile::WaitOutHolds([&] { return temp.Commit(times, item.dwAttributes & kCopiedAttributes); });
     if (dwError != 0)
         strText = ReplaceErrorText(dwError, strDest);
     return dwError;

@@ -9,15 +9,21 @@
 // A file appears under its own name only when it is whole: it is written to a temporary
 // file in its folder (CCopyTempFile), which then takes its place in one step. A new tree
 // (a destination folder that does not exist yet) is written whole in a temporary folder
-// beside it instead, which takes the tree's name when the copy ends: one move for the tree
-// rather than one for each file. A cancel, an error or a kill leaves every file under its
-// own name as it was or complete; what a kill leaves of the temporary files and folders,
-// the next copy into the same folders removes.
+// beside it instead (CCopyTempFolder), which takes the tree's name when the copy ends: one
+// move for the tree rather than one for each file. When the destination folder appeared
+// meanwhile (a second copy into the same folder placed it first), the tree is merged into
+// it file by file. A cancel, an error or a kill leaves every file under its own name as it
+// was or complete; what a kill leaves of the temporary files and folders, the next copy
+// into the same folders removes before it measures the free space, leaving alone what a
+// copy that still runs holds.
 //
 // An error that trying again may mend (a read, a write, a full disk, a file in use, a
 // folder that cannot be made, too little free space) goes to OnRecoverableError, which may
 // have the step tried again: the file from its start, the free space measured afresh. The
-// other copy threads wait at their next chunk meanwhile.
+// other copy threads wait at their next chunk meanwhile; those that met a fault of their
+// own before the answer take the answer as theirs (one question for one fault). A move,
+// replace or delete that another program's hold refuses is first tried again by itself for
+// a few seconds.
 //
 // The folders are made first, in order; then the files are copied by a few threads at
 // once (Run's own and up to kCopyThreads - 1 more, all ended before Run returns): each
@@ -33,6 +39,8 @@
 
 #include <atomic>
 
+class CCopyTempFolder;
+
 class CFileTreeCopier
 {
 public:
@@ -42,6 +50,8 @@ public:
         CString strDest;
         CString strWrite;   // where the tree is written: strDest, or a new tree's temporary folder
         int nSlack;         // characters that every path of the tree can grow by and still fit
+        CCopyTempFolder* pWriteFolder;   // a new tree's temporary folder, held while written
+        LONG nSpoiled;      // a half file in the temporary folder could not be removed
     };
 
     enum Phase
@@ -124,7 +134,8 @@ public:
 protected:
     // Called on a copy thread, one call at a time, while the other copy threads wait at
     // their next chunk: strText names the file or folder and says what happened in plain
-    // words, dwError is the system's error. This class answers recoverFail.
+    // words, dwError is the system's error. Not called again for the faults that other
+    // threads met before the answer. This class answers recoverFail.
     virtual Recovery OnRecoverableError(const CString& strText, DWORD dwError);
 
 private:
@@ -159,6 +170,9 @@ private:
     DWORD Copy();
     bool StartNewTree(Job& job);
     DWORD PlaceNewTrees(bool bCompleted);
+    DWORD MergeNewTree(int nJob);
+    CString HeldFileText(int nJob) const;
+    void RemoveLeftoversBeside();
     DWORD MakeFolders();
     DWORD CopyFiles();
     void CopyFilesOnThisThread();
@@ -174,8 +188,10 @@ private:
     DWORD Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
                const CString& strPath2 = CString());
     // After an error that trying again may mend: 0 to try again, ERROR_CANCELLED to stop,
-    // or the error, recorded as Fail does.
-    DWORD Recover(DWORD dwError, const CString& strText);
+    // or the error, recorded as Fail does. nAnswered: GetAnswers() when the failed step
+    // began; a question answered since then answers this error too.
+    DWORD Recover(DWORD dwError, const CString& strText, unsigned nAnswered);
+    unsigned GetAnswers() const { return m_nAnswers.load(); }
     void WaitWhilePaused();
     bool HasFailed() const { return m_bFailed.load(std::memory_order_relaxed); }
 
@@ -192,6 +208,8 @@ private:
 
     CRITICAL_SECTION m_askLock;                  // one OnRecoverableError at a time
     HANDLE m_hGoing = nullptr;                   // set while no question is open
+    std::atomic<unsigned> m_nAnswers{0};         // questions answered
+    Recovery m_lastAnswer = recoverFail;         // under m_askLock
     std::atomic<DWORD> m_dwPauseStart{0};        // tick count (| 1) of the open question; 0 when none
     std::atomic<DWORD> m_dwPausedMs{0};          // of the questions answered
 
