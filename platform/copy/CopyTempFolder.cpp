@@ -86,8 +86,9 @@ void CCopyTempFolder::Remove()
 {
     if (m_strPath.IsEmpty())
         return;
-    RemoveContents(m_strPath);
+    // A held folder cannot even be listed (Wine).
     Release();
+    RemoveContents(m_strPath);
     ::RemoveDirectoryA(m_strPath);
     m_strPath.Empty();
 }
@@ -101,21 +102,20 @@ void CCopyTempFolder::Release()
 
 void CCopyTempFolder::RemoveIfLeftover(const CString& strPath)
 {
-    // Held by this clean-up meanwhile, so that a second one keeps out; a folder that a
-    // running copy holds cannot be opened so.
-    HANDLE hFolder = Hold(strPath);
+    // A folder that a running copy holds cannot be opened for deleting.
+    HANDLE hFolder = ::CreateFileA(strPath, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (hFolder == INVALID_HANDLE_VALUE)
         return;
     BY_HANDLE_FILE_INFORMATION info;
-    DWORD dwMarker = ::GetFileAttributesA(CCopyPath::Join(strPath, kMarkerName));
-    bool bLeftover = ::GetFileInformationByHandle(hFolder, &info)
-        && (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY
-        && dwMarker != INVALID_FILE_ATTRIBUTES && (dwMarker & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    if (bLeftover)
-        RemoveContents(strPath);
+    bool bFolder = ::GetFileInformationByHandle(hFolder, &info)
+        && (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
     ::CloseHandle(hFolder);
-    if (bLeftover)
-        ::RemoveDirectoryA(strPath);
+    DWORD dwMarker = ::GetFileAttributesA(CCopyPath::Join(strPath, kMarkerName));
+    if (!bFolder || dwMarker == INVALID_FILE_ATTRIBUTES || (dwMarker & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return;
+    RemoveContents(strPath);
+    ::RemoveDirectoryA(strPath);
 }
 
 void CCopyTempFolder::RemoveContents(const CString& strFolder)

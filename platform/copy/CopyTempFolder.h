@@ -34,11 +34,12 @@ public:
 
     // Removes the folder at strPath with all it holds if it is a leftover: it carries the
     // marker, is no link or junction, and no running copy holds it. Links and junctions
-    // inside go, never what they lead to.
+    // inside go, never what they lead to. Two clean-ups at once only remove the same things.
     static void RemoveIfLeftover(const CString& strPath);
 
 private:
-    // Opens a folder as the copy that writes it holds it: others cannot rename or delete it.
+    // Opens a folder as the copy that writes it holds it: others cannot rename, delete or
+    // (under Wine) even list it.
     static HANDLE Hold(const CString& strPath);
     static DWORD WriteMarker(const CString& strFolder);
     // Deletes everything in the folder, the marker last.
