@@ -6,6 +6,7 @@
 #include "Wait.h"
 
 #include "platform/copy/CopyTempFile.h"
+#include "platform/copy/CopyTempFolder.h"
 #include "platform/copy/CopyWithProgress.h"
 #include "platform/copy/FileTreeCopier.h"
 
@@ -402,4 +403,63 @@ TEST(CopyMediaTest, OneReaderFromTheCdRomSeveralFromADisk)
         EXPECT_EQ(from[0] == 'R', g_nMostReading == 1) << from << ": " << g_nMostReading << " reads at once";
     }
     CFileTreeCopier::s_pfnReadFile = &::ReadFile;
+}
+
+namespace {
+
+std::string g_leftover;   // a file of a killed copy's leftover, on a disk with room for the copy only without it
+
+BOOL WINAPI FreeSpaceBesideLeftover(LPCSTR, PULARGE_INTEGER pFree, PULARGE_INTEGER pTotal, PULARGE_INTEGER pTotalFree)
+{
+    bool bThere = ::GetFileAttributesA(g_leftover.c_str()) != INVALID_FILE_ATTRIBUTES;
+    pFree->QuadPart = pTotal->QuadPart = pTotalFree->QuadPart = bThere ? 1 << 20 : 4 << 20;
+    return TRUE;
+}
+
+}  // namespace
+
+// Catches: a clean-up that goes through a link named like the engine's temporary folder
+// (deleting what it leads to) or takes a user's own folder of that name, and leftovers
+// counted against the free space before they are removed (no copy on a small disk for good).
+TEST(CopyTest, OnlyTheEnginesOwnLeftoversGoAndTheCopyCompletes)
+{
+    enum Kind { Link, UsersFolder, LeftoverOnASmallDisk };
+    for (Kind kind : { Link, UsersFolder, LeftoverOnASmallDisk })
+    {
+        SCOPED_TRACE(kind);
+        TempTree tmp("leftover");
+        tmp.Write("src\\landuse\\a.bin", Pattern(2 << 20, "a"));
+        const std::string mine = kind == UsersFolder ? "dst\\~vm0002.tmp\\mine.txt" : "elsewhere\\mine.txt";
+        tmp.Write(mine, "mine");
+        g_leftover = tmp / "none";
+        support::MakeDirs(tmp / "dst\\");
+        if (kind == Link)
+        {
+            // A Unix symbolic link, which Wine shows as a folder with the reparse-point
+            // attribute; Wine does not wait for a Unix program: the link's arrival is awaited.
+            support::Process ln;
+            const std::string link = tmp / "dst\\~vm0001.tmp";
+            ASSERT_TRUE(ln.Start("Z:\\bin\\ln", tmp.Path(), "-s " + support::UnixPath(tmp / "elsewhere") + " " + support::UnixPath(link)));
+            ASSERT_TRUE(support::WaitUntil([&] { return ::GetFileAttributesA(link.c_str()) == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT); }));
+        }
+        else if (kind == LeftoverOnASmallDisk)
+        {
+            CCopyTempFolder killed;
+            ASSERT_EQ(0u, killed.Create((tmp / "dst").c_str()));
+            g_leftover = std::string(killed.GetPath()) + "\\big.bin";
+            tmp.Write(g_leftover.substr(tmp.Path().size()), Pattern(3 << 20, "x"));
+            killed.Release();
+        }
+        CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &FreeSpaceBesideLeftover;
+        AnsweringCopier copier;
+        copier.answer = [] { return CFileTreeCopier::recoverCancel; };
+        copier.AddCopyJob((tmp / "src\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
+        EXPECT_EQ(0u, copier.Run()) << (copier.questions.empty() ? "" : copier.questions[0]);
+        CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
+        EXPECT_EQ(Snapshot(tmp / "src\\landuse"), Snapshot(tmp / "dst\\landuse"));
+        if (kind == LeftoverOnASmallDisk)
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(g_leftover.c_str()));
+        else
+            EXPECT_EQ("mine", ReadBytes(tmp / mine));
+    }
 }

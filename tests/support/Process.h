@@ -16,7 +16,7 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    bool Start(const std::string& exePath, const std::string& workingDir);
+    bool Start(const std::string& exePath, const std::string& workingDir, const std::string& arguments = "");
     bool WaitExit(DWORD timeoutMs = 20000);  // false while it still runs
 
     // Visible top-level windows of this process.

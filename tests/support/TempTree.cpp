@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -84,6 +85,15 @@ void MakeDirs(const std::string& path)
     for (size_t nEnd : Separators(path))
         ::CreateDirectoryA(path.substr(0, nEnd).c_str(), nullptr);
     ::CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::string UnixPath(const std::string& path)
+{
+    const char* pszPrefix = std::getenv("WINEPREFIX");
+    std::string unixPath = std::string(pszPrefix != nullptr ? pszPrefix : "") + "/drive_c/" + path.substr(3);
+    for (char& c : unixPath)
+        c = c == '\\' ? '/' : c;
+    return unixPath;
 }
 
 }  // namespace support

@@ -27,5 +27,7 @@ std::string ReadBytes(const std::string& path);  // the whole file; "" when miss
 // A file of the given size that starts with head and takes no disk space for the rest.
 void WriteSparse(const std::string& path, LONGLONG llSize, const std::string& head = "");
 void MakeDirs(const std::string& path);          // with every missing parent
+// The Unix path of a path on Wine's drive C: (the prefix's drive_c), with '/'.
+std::string UnixPath(const std::string& path);
 
 }  // namespace support
