@@ -463,3 +463,82 @@ TEST(CopyTest, OnlyTheEnginesOwnLeftoversGoAndTheCopyCompletes)
             EXPECT_EQ("mine", ReadBytes(tmp / mine));
     }
 }
+
+namespace {
+
+std::atomic<int> g_nFullWriters{0};
+std::atomic<bool> g_bDiskFull{false}, g_bFirstCopyWaiting{false}, g_bSecondCopyDone{false};
+
+// Past its first megabyte a write meets a full disk, once three more writers have met it
+// too: four threads at once on a disk that fills.
+BOOL WINAPI FullForFourWriters(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
+{
+    if (!g_bDiskFull || !PastFirstMegabyte(h))
+        return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
+    ++g_nFullWriters;
+    support::WaitUntil([] { return g_nFullWriters >= 4; }, 10000);
+    return ::SetLastError(ERROR_DISK_FULL), FALSE;
+}
+
+// The first copy's one large file waits past its first megabyte until the second copy is done.
+BOOL WINAPI FirstCopyWaits(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
+{
+    if (PastFirstMegabyte(h))
+    {
+        g_bFirstCopyWaiting = true;
+        support::WaitUntil([] { return g_bSecondCopyDone.load(); }, 30000);
+    }
+    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
+}
+
+}  // namespace
+
+// Catches: a box for each thread that met the fault before the answer (after Retry the
+// others try again unasked), and a box after Cancel.
+TEST(CopyTest, AFaultThatFourWritersMeetIsAskedOnce)
+{
+    CFileTreeCopier::s_pfnWriteFile = &FullForFourWriters;
+    for (bool bRetry : { true, false })
+    {
+        TempTree tmp("four");
+        for (const char* name : { "a.bin", "b.bin", "c.bin", "d.bin" })
+            tmp.Write(std::string("src\\") + name, Pattern(2 << 20, name));
+        g_nFullWriters = 0;
+        g_bDiskFull = true;
+        AnsweringCopier copier;
+        copier.answer = [&] {
+            g_bDiskFull = false;
+            return bRetry ? CFileTreeCopier::recoverRetry : CFileTreeCopier::recoverCancel;
+        };
+        copier.AddCopyJob((tmp / "src").c_str(), (tmp / "dst").c_str());
+        EXPECT_EQ(bRetry ? 0u : ERROR_CANCELLED, copier.Run());
+        EXPECT_EQ(1u, copier.questions.size()) << bRetry;
+        EXPECT_TRUE(!bRetry || Snapshot(tmp / "src") == Snapshot(tmp / "dst"));
+    }
+    CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
+}
+
+// Catches: a second copy into the same folder (another medium, another user) that takes
+// the first one's tree in progress for a leftover, and a first copy that then reports
+// success with files missing or refuses the folder that the second one placed first.
+TEST(CopyTest, TwoCopiesIntoOneFolderBothComplete)
+{
+    TempTree tmp("two");
+    for (const char* media : { "cd1\\", "cd2\\" })
+        for (const char* name : { "landuse\\a.txt", "landuse\\sub\\b.txt" })
+            tmp.Write(std::string(media) + name, Pattern(100, name));
+    tmp.Write("cd1\\landuse\\big.bin", Pattern(2 << 20, "big"));
+    CFileTreeCopier::s_pfnWriteFile = &FirstCopyWaits;
+    CFileTreeCopier first, second;
+    first.AddCopyJob((tmp / "cd1\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
+    second.AddCopyJob((tmp / "cd2\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
+    DWORD dwFirst = ERROR_GEN_FAILURE;
+    std::thread running([&] { dwFirst = first.Run(); });
+    EXPECT_TRUE(support::WaitUntil([] { return g_bFirstCopyWaiting.load(); }));
+    EXPECT_EQ(0u, second.Run());
+    g_bSecondCopyDone = true;
+    running.join();
+    CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
+    EXPECT_EQ(0u, dwFirst);
+    EXPECT_EQ(Snapshot(tmp / "cd1\\landuse"), Snapshot(tmp / "dst\\landuse"));
+}
