@@ -1,15 +1,17 @@
 // A second start of the launcher, as AutoPlay and a double-click together give.
 #include "Distribution.h"
 #include "Process.h"
+#include "TempTree.h"
 #include "Wait.h"
 
 #include <gtest/gtest.h>
 
 using namespace support;
 
-// Catches: two launchers of one medium side by side (two copies racing into one folder), a
-// second start that shows a window or leaves the first minimised behind others, and
-// launchers of different media kept from running together.
+// Catches: two launchers of one medium side by side (two copies racing into one folder),
+// also when the second is started through another spelling of the folder (Wine's drive Z:
+// for the same folder), a second start that shows a window or leaves the first minimised
+// behind others, and launchers of different media kept from running together.
 TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
 {
     Distribution dist, other;
@@ -20,7 +22,10 @@ TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
     ASSERT_NE(nullptr, hFirst);
     ::ShowWindow(hFirst, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hFirst) != FALSE; }));
-    ASSERT_TRUE(again.Start(dist.exePath, other.folder));
+    std::string otherSpelling = "Z:" + UnixPath(dist.exePath);
+    for (char& c : otherSpelling)
+        c = c == '/' ? '\\' : c;
+    ASSERT_TRUE(again.Start(otherSpelling, other.folder));
     EXPECT_TRUE(again.WaitExit()) << "a second launcher with a window of its own";
     EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(hFirst) && ::GetForegroundWindow() == hFirst; }));
     EXPECT_NE(nullptr, elsewhere.StartLauncher(other.exePath, other.folder));
