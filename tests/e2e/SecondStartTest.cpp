@@ -11,7 +11,8 @@ using namespace support;
 // Catches: two launchers of one medium side by side (two copies racing into one folder),
 // also when the second is started through another spelling of the folder (Wine's drive Z:
 // for the same folder), a second start that shows a window or leaves the first minimised
-// behind others, and launchers of different media kept from running together.
+// behind others, and launchers of different media kept from running together; a scale
+// change while minimised that sizes the window by its icon, not by its picture.
 TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
 {
     Distribution dist, other;
@@ -22,12 +23,19 @@ TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
     ASSERT_NE(nullptr, hFirst);
     ::ShowWindow(hFirst, SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hFirst) != FALSE; }));
+    // The screen's scale becomes 150 % meanwhile (Wine 8 sends no such message itself).
+    DWORD_PTR dwAnswer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutA(hFirst, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), 0, SMTO_ABORTIFHUNG,
+                                      5000, &dwAnswer));
     std::string otherSpelling = "Z:" + UnixPath(dist.exePath);
     for (char& c : otherSpelling)
         c = c == '/' ? '\\' : c;
     ASSERT_TRUE(again.Start(otherSpelling, other.folder));
     EXPECT_TRUE(again.WaitExit()) << "a second launcher with a window of its own";
     EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(hFirst) && ::GetForegroundWindow() == hFirst; }));
+    RECT rcClient = {};
+    ::GetClientRect(hFirst, &rcClient);
+    EXPECT_EQ(750, rcClient.right) << "laid out by the minimised window's size, not its restored one";
     EXPECT_NE(nullptr, elsewhere.StartLauncher(other.exePath, other.folder));
     EXPECT_FALSE(first.WaitExit(0));
 }
