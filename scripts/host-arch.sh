@@ -42,14 +42,15 @@ vormel_run_dir() {
 }
 
 # Configures and builds the product in BUILD_DIR and, where the host needs it, the x86-64
-# build of the same sources in its own folder. $1: ON to build the tests; the rest: targets.
+# build of the same sources in its own folder. $1: ON to build the tests; the rest: targets
+# of the build that runs here (the product is built whole).
 vormel_build() {
   local tests=$1; shift
   local targets=()
   [ $# -gt 0 ] && targets=(--target "$@")
   if [ "$VORMEL_TEST_ARCH" = x86_64 ]; then
     cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=OFF >/dev/null
-    cmake --build "$BUILD_DIR" -j "$(nproc)" "${targets[@]}"
+    cmake --build "$BUILD_DIR" -j "$(nproc)"
     cmake -S . -B "$BUILD_DIR/x86_64" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake \
       -DVORMEL_TESTS="$tests" -DVORMEL_PRODUCT_DIR="$BUILD_DIR" >/dev/null
     cmake --build "$BUILD_DIR/x86_64" -j "$(nproc)" "${targets[@]}"
