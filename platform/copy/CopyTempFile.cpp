@@ -100,14 +100,14 @@ DWORD CCopyTempFile::Create(const CString& strDest, bool bInPlace)
         m_strPath = bInPlace ? strDest : CCopyPath::Join(strFolder, NextName());
         // In place, a file that an earlier try could not remove is written afresh.
         m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr,
-                                bInPlace ? CREATE_ALWAYS : CREATE_NEW,
+                                bInPlace && nAttempt > 0 ? CREATE_ALWAYS : CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (m_hFile != INVALID_HANDLE_VALUE)
             return 0;
         dwError = LastError();
         if (dwError == ERROR_ALREADY_EXISTS)
             dwError = ERROR_FILE_EXISTS;
-        if (bInPlace)
+        if (bInPlace && (nAttempt > 0 || dwError != ERROR_FILE_EXISTS))
             break;
     }
     m_strPath.Empty();

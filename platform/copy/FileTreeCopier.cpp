@@ -119,10 +119,9 @@ CString ReplaceErrorText(DWORD dwError, const CString& strDest)
 // Whether an existing destination can be replaced now: another program that holds it open
 // is found before a byte of its replacement is written. A read-only file refuses the open
 // for deleting by itself: its attribute is set aside for the look, as for the replace.
-DWORD CheckReplaceable(const CString& strDest)
+DWORD CheckReplaceable(const CString& strDest, DWORD dwAttributes)
 {
-    DWORD dwAttributes = ::GetFileAttributesA(strDest);
-    bool bReadOnly = dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0
+    bool bReadOnly = (dwAttributes & FILE_ATTRIBUTE_READONLY) != 0
         && ::SetFileAttributesA(strDest, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
     HANDLE h = ::CreateFileA(strDest, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -416,6 +415,7 @@ DWORD CFileTreeCopier::AddItem(int nJob, int nParent, const CString& strRel, con
     item.nJob = nJob;
     item.nParent = nParent;
     item.bDestExists = false;
+    item.dwDestAttributes = 0;
 
     CString strSource = SourceOf(item);
     CString strDest = DestOf(item);
@@ -499,6 +499,7 @@ DWORD CFileTreeCopier::InspectDestinations(CString& strText)
         item.bDestExists = (item.nParent < 0 || m_items[item.nParent].bDestExists)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
         bool bFolder = IsFolder(item.dwAttributes);
+        item.dwDestAttributes = item.bDestExists ? dest.dwFileAttributes : 0;
         if (item.bDestExists && bFolder && IsFolder(dest.dwFileAttributes))
             CCopyTempFile::RemoveLeftovers(DestOf(item));
         if (item.bDestExists && bFolder != IsFolder(dest.dwFileAttributes))
@@ -854,7 +855,7 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
 {
     const CString strSource = SourceOf(item);
     const CString strDest = DestOf(item);
-    DWORD dwError = item.bDestExists ? CheckReplaceable(strDest) : 0;
+    DWORD dwError = item.bDestExists ? CheckReplaceable(strDest, item.dwDestAttributes) : 0;
     if (dwError != 0)
     {
         strText = ReplaceErrorText(dwError, strDest);

@@ -150,6 +150,7 @@ private:
         int nJob;
         int nParent;             // the item of the folder that holds it; -1 for a root
         bool bDestExists;        // found at the destination before the copy
+        DWORD dwDestAttributes;  // of what was found there
     };
 
     // What a destination holds where an item goes, for the checks before the copy.
