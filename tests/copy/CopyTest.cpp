@@ -535,3 +535,36 @@ TEST(CopyTest, TwoCopiesIntoOneFolderBothComplete)
     EXPECT_EQ(0u, dwFirst);
     EXPECT_EQ(Snapshot(tmp / "cd1\\landuse"), Snapshot(tmp / "dst\\landuse"));
 }
+
+namespace {
+
+HANDLE g_hScanner = nullptr;
+CFileTreeCopier* g_pCancelled = nullptr;
+
+// Past the first megabyte a scanner opens the file being written, and the user cancels.
+BOOL WINAPI ScannedWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
+{
+    if (PastFirstMegabyte(h) && g_hScanner == nullptr)
+    {
+        ::DuplicateHandle(::GetCurrentProcess(), h, ::GetCurrentProcess(), &g_hScanner, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        g_pCancelled->RequestCancel();
+    }
+    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
+}
+
+}  // namespace
+
+// Catches: a new tree moved into place at Cancel with a half file that could not be removed.
+TEST(CopyTest, CancelPlacesNoHalfFile)
+{
+    TempTree tmp("half");
+    tmp.Write("src\\big.bin", Pattern(3 << 20, "big"));
+    CFileTreeCopier copier;
+    g_pCancelled = &copier;
+    CFileTreeCopier::s_pfnWriteFile = &ScannedWrite;
+    copier.AddCopyJob((tmp / "src").c_str(), (tmp / "dst").c_str());
+    EXPECT_EQ(ERROR_CANCELLED, copier.Run());
+    CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
+    ::CloseHandle(g_hScanner);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((tmp / "dst").c_str()));
+}
