@@ -197,11 +197,13 @@ BOOL WINAPI ScratchedRead(HANDLE h, LPVOID pBuffer, DWORD dwWanted, LPDWORD pdwR
     return ::ReadFile(h, pBuffer, dwWanted, pdwRead, pOverlapped);
 }
 
-BOOL WINAPI FillingWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
+// A write past the first megabyte of a file goes first to the test's hook, which may fail it.
+std::function<DWORD(HANDLE)> g_pastFirstMegabyte;
+
+BOOL WINAPI HookedWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
 {
-    if (PastFirstMegabyte(h) && g_nWriteFaults.fetch_sub(1) > 0)
-        return ::SetLastError(ERROR_DISK_FULL), FALSE;
-    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
+    DWORD dwError = PastFirstMegabyte(h) && g_pastFirstMegabyte ? g_pastFirstMegabyte(h) : 0;
+    return dwError != 0 ? (::SetLastError(dwError), FALSE) : ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
 }
 
 BOOL WINAPI SeamFreeSpace(LPCSTR, PULARGE_INTEGER pFree, PULARGE_INTEGER pTotal, PULARGE_INTEGER pTotalFree)
@@ -244,7 +246,8 @@ TEST(CopyTest, ErrorsThatGoAwayAreAskedAboutAndRetriedOrCancelled)
         { "a file in the way", FileInTheWay, "\": a file of that name is in the way.", "dst\\sub", 1 },
     };
     CFileTreeCopier::s_pfnReadFile = &ScratchedRead;
-    CFileTreeCopier::s_pfnWriteFile = &FillingWrite;
+    CFileTreeCopier::s_pfnWriteFile = &HookedWrite;
+    g_pastFirstMegabyte = [](HANDLE) { return g_nWriteFaults.fetch_sub(1) > 0 ? DWORD(ERROR_DISK_FULL) : 0; };
     CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &SeamFreeSpace;
     for (const auto& c : cases)
     {
@@ -303,17 +306,6 @@ TEST(CopyTest, ErrorsThatGoAwayAreAskedAboutAndRetriedOrCancelled)
     CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
 }
 
-namespace {
-
-BOOL WINAPI KillingWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
-{
-    if (PastFirstMegabyte(h))
-        ::TerminateProcess(::GetCurrentProcess(), 3);
-    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
-}
-
-}  // namespace
-
 // Catches: a file under its own name before it is whole (after a kill, the right size with
 // a tail of zeros), in a new tree or in an earlier installation, and temporary files or
 // folders of a killed copy that stay for good.
@@ -332,7 +324,8 @@ TEST(CopyTest, AKilledCopyLeavesWholeFilesAndTheNextCopyTidiesUp)
         _putenv(("VORMEL_KILLED_TREE=" + root).c_str());
     }
     EXPECT_EXIT({
-        CFileTreeCopier::s_pfnWriteFile = &KillingWrite;
+        CFileTreeCopier::s_pfnWriteFile = &HookedWrite;
+        g_pastFirstMegabyte = [](HANDLE) -> DWORD { ::TerminateProcess(::GetCurrentProcess(), 3); return 0; };
         CFileTreeCopier copier;
         for (const char* dest : { "earlier", "new" })
             copier.AddCopyJob((root + "src").c_str(), (root + dest).c_str());
@@ -467,29 +460,7 @@ TEST(CopyTest, OnlyTheEnginesOwnLeftoversGoAndTheCopyCompletes)
 namespace {
 
 std::atomic<int> g_nFullWriters{0};
-std::atomic<bool> g_bDiskFull{false}, g_bFirstCopyWaiting{false}, g_bSecondCopyDone{false};
-
-// Past its first megabyte a write meets a full disk, once three more writers have met it
-// too: four threads at once on a disk that fills.
-BOOL WINAPI FullForFourWriters(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
-{
-    if (!g_bDiskFull || !PastFirstMegabyte(h))
-        return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
-    ++g_nFullWriters;
-    support::WaitUntil([] { return g_nFullWriters >= 4; }, 10000);
-    return ::SetLastError(ERROR_DISK_FULL), FALSE;
-}
-
-// The first copy's one large file waits past its first megabyte until the second copy is done.
-BOOL WINAPI FirstCopyWaits(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
-{
-    if (PastFirstMegabyte(h))
-    {
-        g_bFirstCopyWaiting = true;
-        support::WaitUntil([] { return g_bSecondCopyDone.load(); }, 30000);
-    }
-    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
-}
+std::atomic<bool> g_bFirstCopyWaiting{false}, g_bSecondCopyDone{false};
 
 }  // namespace
 
@@ -500,10 +471,17 @@ TEST(CopyTest, AFaultThatFourWritersMeetIsAskedOnce)
     TempTree tmp("four");
     for (const char* name : { "a.bin", "b.bin", "c.bin", "d.bin" })
         tmp.Write(std::string("src\\") + name, Pattern(2 << 20, name));
-    g_bDiskFull = true;
-    CFileTreeCopier::s_pfnWriteFile = &FullForFourWriters;
+    // A full disk, met by four threads at once: each waits for the others to meet it too.
+    std::atomic<bool> bDiskFull{true};
+    g_pastFirstMegabyte = [&](HANDLE) {
+        DWORD dwError = bDiskFull ? ERROR_DISK_FULL : 0;
+        ++g_nFullWriters;
+        support::WaitUntil([] { return g_nFullWriters >= 4; }, 10000);
+        return dwError;
+    };
+    CFileTreeCopier::s_pfnWriteFile = &HookedWrite;
     AnsweringCopier copier;
-    copier.answer = [] { return g_bDiskFull = false, CFileTreeCopier::recoverRetry; };
+    copier.answer = [&] { return bDiskFull = false, CFileTreeCopier::recoverRetry; };
     copier.AddCopyJob((tmp / "src").c_str(), (tmp / "dst").c_str());
     EXPECT_EQ(0u, copier.Run());
     CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
@@ -521,7 +499,12 @@ TEST(CopyTest, TwoCopiesIntoOneFolderBothComplete)
         for (const char* name : { "landuse\\a.txt", "landuse\\sub\\b.txt" })
             tmp.Write(std::string(media) + name, Pattern(100, name));
     tmp.Write("cd1\\landuse\\big.bin", Pattern(2 << 20, "big"));
-    CFileTreeCopier::s_pfnWriteFile = &FirstCopyWaits;
+    // The first copy's one large file waits past its first megabyte until the second copy is done.
+    g_pastFirstMegabyte = [](HANDLE) {
+        g_bFirstCopyWaiting = true;
+        return support::WaitUntil([] { return g_bSecondCopyDone.load(); }, 30000), DWORD(0);
+    };
+    CFileTreeCopier::s_pfnWriteFile = &HookedWrite;
     CFileTreeCopier first, second;
     first.AddCopyJob((tmp / "cd1\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
     second.AddCopyJob((tmp / "cd2\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
@@ -536,35 +519,23 @@ TEST(CopyTest, TwoCopiesIntoOneFolderBothComplete)
     EXPECT_EQ(Snapshot(tmp / "cd1\\landuse"), Snapshot(tmp / "dst\\landuse"));
 }
 
-namespace {
-
-HANDLE g_hScanner = nullptr;
-CFileTreeCopier* g_pCancelled = nullptr;
-
-// Past the first megabyte a scanner opens the file being written, and the user cancels.
-BOOL WINAPI ScannedWrite(HANDLE h, LPCVOID pBuffer, DWORD dwSize, LPDWORD pdwWritten, LPOVERLAPPED pOverlapped)
-{
-    if (PastFirstMegabyte(h) && g_hScanner == nullptr)
-    {
-        ::DuplicateHandle(::GetCurrentProcess(), h, ::GetCurrentProcess(), &g_hScanner, 0, FALSE, DUPLICATE_SAME_ACCESS);
-        g_pCancelled->RequestCancel();
-    }
-    return ::WriteFile(h, pBuffer, dwSize, pdwWritten, pOverlapped);
-}
-
-}  // namespace
-
 // Catches: a new tree moved into place at Cancel with a half file that could not be removed.
 TEST(CopyTest, CancelPlacesNoHalfFile)
 {
     TempTree tmp("half");
     tmp.Write("src\\big.bin", Pattern(3 << 20, "big"));
     CFileTreeCopier copier;
-    g_pCancelled = &copier;
-    CFileTreeCopier::s_pfnWriteFile = &ScannedWrite;
+    // Past the first megabyte a scanner opens the file being written, and the user cancels.
+    HANDLE hScanner = nullptr;
+    g_pastFirstMegabyte = [&](HANDLE h) {
+        if (hScanner == nullptr)
+            ::DuplicateHandle(::GetCurrentProcess(), h, ::GetCurrentProcess(), &hScanner, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        return copier.RequestCancel(), DWORD(0);
+    };
+    CFileTreeCopier::s_pfnWriteFile = &HookedWrite;
     copier.AddCopyJob((tmp / "src").c_str(), (tmp / "dst").c_str());
     EXPECT_EQ(ERROR_CANCELLED, copier.Run());
     CFileTreeCopier::s_pfnWriteFile = &::WriteFile;
-    ::CloseHandle(g_hScanner);
+    ::CloseHandle(hScanner);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((tmp / "dst").c_str()));
 }
