@@ -18,11 +18,11 @@ Process::~Process()
     ::CloseHandle(m_pi.hThread);
 }
 
-bool Process::Start(const std::string& exePath, const std::string& workingDir)
+bool Process::Start(const std::string& exePath, const std::string& workingDir, const std::string& arguments)
 {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    std::string commandLine = "\"" + exePath + "\"";
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
     return ::CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                             workingDir.c_str(), &si, &m_pi) != FALSE;
 }
@@ -30,6 +30,13 @@ bool Process::Start(const std::string& exePath, const std::string& workingDir)
 bool Process::WaitExit(DWORD timeoutMs)
 {
     return ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const
+{
+    DWORD dwCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_pi.hProcess, &dwCode);
+    return dwCode;
 }
 
 namespace {
