@@ -154,17 +154,25 @@ bool CCommandLine::Take(const CString& strToken)
 
 LPCSTR CCommandLine::HelpText()
 {
-    return "VORMELSetup.exe [/SILENT | /VERYSILENT] [/DIR=\"folder\"] [/LOG[=\"file\"]] [/NOCANCEL] [/ALLUSERS]\n"
+    return "VORMELSetup.exe /VERYSILENT|/SILENT\n"
+           "    /DIR=\"folder\" [/LOG[=\"file\"]]\n"
+           "    [/NOCANCEL] [/ALLUSERS]\n"
            "\n"
-           "/VERYSILENT\tinstalls the database with no window and no box\n"
-           "/SILENT\tinstalls it with the progress window only\n"
-           "/DIR=\"folder\"\tthe destination folder (a full path; required with /SILENT and /VERYSILENT)\n"
-           "/LOG[=\"file\"]\twrites a log (without a file: VORMELSetup-*.log in %TEMP%)\n"
-           "/NOCANCEL\tthe progress window has no Cancel\n"
-           "/ALLUSERS\tregisters the folder for every user of the PC at their next logon\n"
-           "/SUPPRESSMSGBOXES, /NORESTART\taccepted, change nothing\n"
+           "/VERYSILENT: installs the database, no window, no box\n"
+           "/SILENT: installs it with the progress window only\n"
+           "/DIR=\"folder\": the destination, a full path\n"
+           "/LOG[=\"file\"]: a log (else %TEMP%\\VORMELSetup-*.log)\n"
+           "/NOCANCEL: no Cancel in the progress window\n"
+           "/ALLUSERS: the folder for every user of the PC\n"
+           "/SUPPRESSMSGBOXES, /NORESTART: accepted\n"
            "\n"
-           "Exit codes: 0 installed, 1602 cancelled, 1603 failed, 112 not enough free space,\n"
-           "1612 the media cannot be read, 1618 a launcher of this media is already running,\n"
-           "1622 the log file cannot be written, 1639 the command line is not valid.";
+           "Exit codes:\n"
+           "0 installed\n"
+           "1602 cancelled\n"
+           "1603 failed (the log says why)\n"
+           "112 not enough free space\n"
+           "1612 the media cannot be read\n"
+           "1618 a launcher of this media is already running\n"
+           "1622 the log file cannot be written\n"
+           "1639 the command line is not valid";
 }

@@ -431,7 +431,8 @@ void RunSilent(const SilentCase& c)
         PROCESS_INFORMATION pi = {};
         ASSERT_TRUE(::CreateProcessA(nullptr, &stubPath[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         EXPECT_TRUE(WaitUntil([&] { return RegisteredPath() == root + "\\"; })) << stubPath;
-        ::WaitForSingleObject(pi.hProcess, 20000);
+        if (::WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0)
+            ::TerminateProcess(pi.hProcess, 1);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
         ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kActiveSetup);
