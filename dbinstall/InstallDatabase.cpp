@@ -26,6 +26,7 @@ void CLauncherDlg::OnInstallDatabase()
         return;
     CString strDestinationRoot = MakeDestinationRoot(browser.GetFolderPath());
     log.Write("Destination: " + strDestinationRoot);
+    LogSpace(GetLauncherDir(), strDestinationRoot, log);
 
     if (AfxMessageBox("The installation is started. Is it all right?", MB_YESNO) != IDYES)
         return;

@@ -76,14 +76,50 @@ bool NamesMedia(const CString& strReport, const CString& strLauncherDir)
     return false;
 }
 
-CString Megabytes(LPCSTR pszFormat, ULONGLONG ullBytes, LPCSTR pszWhere)
+unsigned long Megabytes(ULONGLONG ullBytes)
 {
-    CString strLine;
-    strLine.Format(pszFormat, static_cast<unsigned long>((ullBytes + 1024 * 1024 - 1) / (1024 * 1024)), pszWhere);
-    return strLine;
+    return static_cast<unsigned long>((ullBytes + 1024 * 1024 - 1) / (1024 * 1024));
+}
+
+// The bytes of the files beneath a folder.
+ULONGLONG TreeBytes(const CString& strFolder)
+{
+    ULONGLONG ullBytes = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA(strFolder + "\\*", &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+    {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ullBytes += CCopyPath::IsDotEntry(fd.cFileName) ? 0 : TreeBytes(strFolder + "\\" + fd.cFileName);
+        else
+            ullBytes += (static_cast<ULONGLONG>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    return ullBytes;
 }
 
 }  // namespace
+
+void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log)
+{
+    if (!log.IsOpen())
+        return;
+    ULONGLONG ullData = 0;
+    for (const char* pszFolder : g_rgszDatabaseFolders)
+        ullData += TreeBytes(strLauncherDir + pszFolder);
+    CString strVolume = CCopyPath::RootOf(strRoot);
+    ULARGE_INTEGER free, total, freeTotal;
+    CString strLine;
+    if (::GetDiskFreeSpaceExA(strVolume, &free, &total, &freeTotal))
+        strLine.Format("Free space: the data need %lu MB, %lu MB are free on %s", Megabytes(ullData),
+                       static_cast<unsigned long>(free.QuadPart / (1024 * 1024)), static_cast<LPCSTR>(strVolume));
+    else
+        strLine.Format("Free space: the data need %lu MB; the free space of %s is not known", Megabytes(ullData),
+                       static_cast<LPCSTR>(strVolume));
+    log.Write(strLine);
+}
 
 bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log)
 {
@@ -130,12 +166,8 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
     }
 
     CString strRoot = MakeDestinationRoot(commandLine.GetDir());
-    CString strVolume = CCopyPath::RootOf(strRoot);
     log.Write("Destination: " + strRoot);
-    ULARGE_INTEGER freeBefore, total, freeTotal;
-    bool bFreeKnown = ::GetDiskFreeSpaceExA(strVolume, &freeBefore, &total, &freeTotal) != FALSE;
-    if (bFreeKnown)
-        log.Write(Megabytes("Free space found: %lu MB on %s", freeBefore.QuadPart, strVolume));
+    LogSpace(strLauncherDir, strRoot, log);
 
     CRetryingCopier copier(log);
     for (const char* pszFolder : g_rgszDatabaseFolders)
@@ -147,7 +179,9 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
 
     if (dwResult == ERROR_SUCCESS)
     {
-        log.Write(Megabytes("Copied the database: %lu MB into %s", copier.GetTotalBytes(), strRoot));
+        CString strLine;
+        strLine.Format("Copied the database: %lu MB.", Megabytes(copier.GetTotalBytes()));
+        log.Write(strLine);
         bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
         return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
     }

@@ -6,6 +6,9 @@
 #include "app/CommandLine.h"
 #include "platform/LogFile.h"
 
+// Logs the bytes of the media's data folders and the free space of the destination's volume.
+void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log);
+
 // Writes "reriPath" for the running account and, with bAllUsers, the Active Setup
 // component that writes it for every user at their next logon; logs each write. True when
 // everything was written.
