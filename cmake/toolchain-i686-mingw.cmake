@@ -1,17 +1,3 @@
-# Cross-compiles the launcher as a 32-bit Windows program with MinGW-w64.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product: a 32-bit Windows program.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-# The -posix variants: googletest needs std::mutex, which the -win32 threading model lacks.
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Test programs are Windows executables: CTest runs them through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -8,13 +8,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROUNDS=${ROUNDS:-9}
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
+export BUILD_DIR
+. scripts/host-arch.sh
+vormel_choose_arch
 
 bash scripts/setup-debian.sh
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup demo floor_dialog dressed_floor_dialog startup_probe >/dev/null
+vormel_build OFF VORMELSetup demo floor_dialog dressed_floor_dialog startup_probe >/dev/null
+# Timed as the host runs it: the x86-64 build where it cannot run 32-bit programs.
+RUN_DIR=$(vormel_run_dir)
 
-export WINEPREFIX="$BUILD_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
-export BUILD_DIR ROUNDS
+export WINEPREFIX="$RUN_DIR/bench-wineprefix" LANG=ja_JP.UTF-8
+export RUN_DIR ROUNDS
 results=$(mktemp)
 export results
 
@@ -23,11 +27,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   . scripts/wine-prefix.sh
   wine_prefix_start
   trap wine_prefix_stop EXIT
-  probe="$BUILD_DIR/bench/startup_probe.exe"
+  probe="$RUN_DIR/bench/startup_probe.exe"
   winpath() { echo "Z:$(realpath "$1")" | sed "s|/|\\\\|g"; }
-  launcher=$(winpath "$BUILD_DIR/demo/program/VORMELSetup.exe")
-  floor=$(winpath "$BUILD_DIR/bench/floor_dialog.exe")
-  dressed=$(winpath "$BUILD_DIR/bench/dressed_floor_dialog.exe")
+  launcher=$(winpath "$RUN_DIR/demo/program/VORMELSetup.exe")
+  floor=$(winpath "$RUN_DIR/bench/floor_dialog.exe")
+  dressed=$(winpath "$RUN_DIR/bench/dressed_floor_dialog.exe")
   # One warm-up each, then the measured rounds, interleaved so that both see the same machine.
   wine "$probe" "$launcher" "VORMEL setup luncher" 1 >/dev/null
   wine "$probe" "$floor" "Floor dialog" 1 >/dev/null
@@ -59,7 +63,7 @@ rest=$(( size - bitmaps ))
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo
-echo "Launcher benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $(wine --version 2>/dev/null), median of $ROUNDS rounds"
+echo "Launcher benchmark, $(date -u +%Y-%m-%d), $(nproc) cores, $VORMEL_TEST_ARCH build, median of $ROUNDS rounds (the exe's size: the shipped i686 one)"
 echo
 echo "| measure | launcher | floor / limit | ratio | target | dressed floor | ratio to it |"
 echo "|---|---|---|---|---|---|---|"

@@ -11,14 +11,20 @@ case "$screen" in
   *) echo "usage: $0 [program|database]" >&2; exit 2 ;;
 esac
 
-bash scripts/setup-debian.sh
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake -DVORMEL_TESTS=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup VORMELInstall demo
+export BUILD_DIR
+. scripts/host-arch.sh
+vormel_choose_arch
+bash scripts/setup-debian.sh
+vormel_build OFF VORMELSetup VORMELInstall demo
+RUN_DIR=$(vormel_run_dir)
+if [ "$VORMEL_TEST_ARCH" = x86_64 ]; then
+  echo "The launcher shown is an x86-64 build of the same sources (VORMEL_TEST_ARCH=x86_64 or a host without 32-bit user mode); the shipped one is $BUILD_DIR/VORMELSetup.exe."
+fi
 
-export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/vormel-demo-wine}"
+export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/vormel-demo-wine-$VORMEL_TEST_ARCH}"
 export LANG=ja_JP.UTF-8
-dist="$BUILD_DIR/demo/$screen"
+dist="$RUN_DIR/demo/$screen"
 shot="$BUILD_DIR/demo-$screen.png"
 export dist shot
 
@@ -40,9 +46,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wine_prefix_start
   trap wine_prefix_stop EXIT
   cd "$dist"
+  rm -f "$shot"
   wine VORMELSetup.exe &
   for i in $(seq 1 150); do
     xwininfo -root -tree 2>/dev/null | grep -q "VORMEL setup luncher" && break
+    [ "$i" = 150 ] && { echo "The launcher'"'"'s window did not appear within 30 s." >&2; exit 1; }
     sleep 0.2
   done
   sleep 1   # let the window finish painting

@@ -18,9 +18,9 @@ take_screenshots() {
   wine_prefix_start >/dev/null
   trap wine_prefix_stop EXIT
   # When a window does not come, the whole screen tells why.
-  trap 'import -window root "$BUILD_DIR/screenshots-failed.png"; echo "screen saved: $BUILD_DIR/screenshots-failed.png" >&2' ERR
+  trap 'import -window root "$RUN_DIR/screenshots-failed.png"; echo "screen saved: $RUN_DIR/screenshots-failed.png" >&2' ERR
   mkdir -p "$WINEPREFIX/drive_c/VORMEL"
-  drv() { wine "$BUILD_DIR/shotdriver.exe" "$@" </dev/null; }
+  drv() { wine "$RUN_DIR/shotdriver.exe" "$@" </dev/null; }
   # Cuts a window out of the screen; its place ("x y width height") comes on standard
   # input. The virtual desktop fills the screen from its top left corner.
   crop() {
@@ -33,7 +33,7 @@ take_screenshots() {
   shot() { local out=$1; shift; crop "$out" < <(drv rect "$@"); }
   local main="VORMEL setup luncher" pid
 
-  (cd "$BUILD_DIR/demo/program" && exec wine VORMELSetup.exe) &
+  (cd "$RUN_DIR/demo/program" && exec wine VORMELSetup.exe) &
   pid=$!
   shot launcher-program.png main "$main"
   drv syscmd "$main" 0x10
@@ -44,7 +44,7 @@ take_screenshots() {
 
   # The program screen at 150 %: Wine reads the screen's DPI when a program starts.
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
-  (cd "$BUILD_DIR/demo/program" && exec wine VORMELSetup.exe) &
+  (cd "$RUN_DIR/demo/program" && exec wine VORMELSetup.exe) &
   pid=$!
   shot launcher-program-150.png main "$main"
   drv click main "$main" 1004
@@ -89,25 +89,28 @@ if [ "${1:-}" = --in-xvfb ]; then
   exit
 fi
 
-bash scripts/setup-debian.sh
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")
-toolchain=$PWD/cmake/toolchain-i686-mingw.cmake
-cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVORMEL_TESTS=ON >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target VORMELSetup VORMELInstall demo shotdriver >/dev/null
+export BUILD_DIR
+. scripts/host-arch.sh
+vormel_choose_arch
+bash scripts/setup-debian.sh
+vormel_build ON VORMELSetup VORMELInstall demo shotdriver >/dev/null
+# The windows are drawn by the build the host runs: the x86-64 one where it cannot run 32-bit programs.
+RUN_DIR=$(vormel_run_dir)
 
-work=$BUILD_DIR/screenshots
+work=$RUN_DIR/screenshots
 rm -rf "$work"
 mkdir -p "$work" docs
 # The demo database with enough data beside it that the copy lasts a few seconds and its
 # progress window can be seen.
-cp -r "$BUILD_DIR/demo/database" "$work/dist"
-cp -r "$BUILD_DIR/demo/database" "$work/small"
+cp -r "$RUN_DIR/demo/database" "$work/dist"
+cp -r "$RUN_DIR/demo/database" "$work/small"
 for sheet in 5339 5340 5439 5440; do
   mkdir -p "$work/dist/landuse/$sheet" "$work/dist/1kmav_dem/$sheet"
   for i in $(seq -w 1 300); do head -c 40000 /dev/urandom > "$work/dist/landuse/$sheet/L03-b-$sheet-$i.csv"; done
   truncate -s 400M "$work/dist/1kmav_dem/$sheet/G04-a-$sheet-mesh.dem"
 done
 
-export WINEPREFIX="$work/wineprefix" LANG=ja_JP.UTF-8 BUILD_DIR work
+export WINEPREFIX="$work/wineprefix" LANG=ja_JP.UTF-8 RUN_DIR work
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$self" --in-xvfb
 rm -rf "$work"

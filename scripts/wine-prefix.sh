@@ -1,19 +1,59 @@
-# Sourced by the run and test scripts: prepares a 32-bit Wine prefix with a virtual
-# desktop and keeps one wineserver for the whole run (stopped by wine_prefix_stop).
+# Sourced by the run and test scripts (and cmake/wine-run.sh): Wine for the build that this
+# host runs (VORMEL_TEST_ARCH, see host-arch.sh), a prefix with a virtual desktop, and one
+# wineserver for the whole run (started by wine_prefix_start, stopped by wine_prefix_stop).
 #   WINEPREFIX   where the prefix lives (created when missing)
 #   WINE_DESKTOP "1" for Wine's virtual desktop (tests); anything else for plain windows
 #   VORMEL_CDROM_DIR  when set, a folder that becomes Wine's CD-ROM drive R: (made when missing)
 
-export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer dialogs when the prefix is made: the launcher needs neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Debian's `wine` picks the 32-bit loader whenever wine32 is installed, even on a host that
+# cannot run it; an x86-64 build is run by the 64-bit loader itself. Debian 12 keeps the
+# loaders in /usr/lib/wine, later releases in /usr/lib/<triplet>/wine; wineserver is not
+# always on the PATH.
+wine_first_of() {
+  local f
+  for f in "$@"; do [ -x "$f" ] && { echo "$f"; return 0; }; done
+  return 1
+}
+if [ "${VORMEL_TEST_ARCH:-i686}" = x86_64 ]; then
+  export WINEARCH=win64
+  VORMEL_WINE=$(wine_first_of /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
+                              /usr/lib/x86_64-linux-gnu/wine/wine) || VORMEL_WINE=/usr/lib/wine/wine64
+  export WINELOADER=$VORMEL_WINE
+  VORMEL_WINESERVER=$(wine_first_of /usr/lib/wine/wineserver64 /usr/lib/x86_64-linux-gnu/wine/wineserver \
+                                    "$(command -v wineserver)") || VORMEL_WINESERVER=wineserver
+else
+  export WINEARCH=win32
+  VORMEL_WINE=wine
+  VORMEL_WINESERVER=$(wine_first_of "$(command -v wineserver)" /usr/lib/wine/wineserver \
+                                    /usr/lib/x86_64-linux-gnu/wine/wineserver) || VORMEL_WINESERVER=wineserver
+fi
+export VORMEL_WINE VORMEL_WINESERVER
+wine() { command "$VORMEL_WINE" "$@"; }
+wineserver() { command "$VORMEL_WINESERVER" "$@"; }
+
+# Stops the calling script with one line when Wine cannot start here at all.
+wine_check() {
+  local out
+  if ! out=$(wine --version 2>&1); then
+    echo "Wine cannot start on this host ($VORMEL_WINE: ${out##*: }); for a host without 32-bit user mode, set VORMEL_TEST_ARCH=x86_64 or leave it unset." >&2
+    exit 1
+  fi
+}
+
 wine_prefix_start() {
+  wine_check
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating Wine prefix $WINEPREFIX ..."
-    wineboot -i >/dev/null 2>&1 || true
+    local log
+    if ! log=$(wine wineboot -i 2>&1) || [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "Wine could not make its prefix $WINEPREFIX: $(echo "$log" | tail -n 1)" >&2
+      exit 1
+    fi
   fi
   # The dialogs ask for "ＭＳ Ｐゴシック", which Linux lacks. Ume P Gothic has its metrics
   # (dialog base units 7 x 12), so the dialog keeps the size its picture was drawn for;

@@ -2,13 +2,14 @@
 # Masters the demo database into an image signed by a throw-away CA's code-signing certificate (cs.pfx;
 # other.pfx holds it under another password). Checks that bad input makes no image, and what Windows
 # reads (Joliet): every name and file whole, the list in code page 932, the exes' signatures. Leaves it
-# behind Wine's CD-ROM drive R:. Arguments: <source> <build>; WINEPREFIX, VORMEL_CDROM_DIR from run-tests.sh.
+# behind Wine's CD-ROM drive R:. Arguments: <source> <build> [<the shipped i686 build, when the build is its x86-64
+# twin>]; WINEPREFIX, VORMEL_CDROM_DIR from run-tests.sh.
 set -u
-src=$1 build=$2 cdrom=${VORMEL_CDROM_DIR:?is not set: run through scripts/run-tests.sh, which makes R: a CD-ROM drive}
+src=$1 build=$2 product=${3:-$2} exes=${3:-$2} cdrom=${VORMEL_CDROM_DIR:?is not set: run through scripts/run-tests.sh, which makes R: a CD-ROM drive}
 dist=$build/demo/database title='地形・土地利用データベース' setup='セットアップ\Setup.exe' failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 media() { LC_ALL=C bash "$src/scripts/make-media.sh" --screen database --data "$dist" --label VORMEL_DB --title "$title" \
-  --installer "$build/VORMELInstall.exe" --installer-path "$setup" --launcher "$build/VORMELSetup.exe" "$@"; }
+  --installer "$exes/VORMELInstall.exe" --installer-path "$setup" --launcher "$exes/VORMELSetup.exe" "$@"; }
 work=$(mktemp -d) && trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT && cd "$work" && export VORMEL_SIGN_PASSWORD=test
 openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=VORMEL-Test-CA -keyout ca.key -out ca.pem 2>/dev/null
 openssl req -newkey rsa:2048 -nodes -subj /CN=VORMEL-Test -keyout cs.key 2>/dev/null | openssl x509 -req \
@@ -49,4 +50,10 @@ for f in VORMELSetup.exe "${setup/\\//}"; do v=$(osslsigncode verify -CAfile ca.
   && [[ $v == *SHA256*"description: VORMEL Setup Luncher"* ]] || fail "$f does not verify: $v"; done
 python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[4096] ^= 1; open("t.exe", "wb").write(b)' "$cdrom/VORMELSetup.exe"
 ! osslsigncode verify -CAfile ca.pem -in t.exe >/dev/null 2>&1 || fail "the launcher with one byte changed still verifies"
+# Where Wine here cannot run the shipped launcher, the tests install from the same media with the build it runs.
+if [ "$build" != "$product" ]; then
+  exes=$build && media --sign-pfx cs.pfx --output "$build/media-run.iso" >/dev/null && chmod -R u+w "$cdrom" && rm -rf "$cdrom" &&
+    xorriso -osirrox on -read_fs norock -indev "$build/media-run.iso" -extract / "$cdrom" >/dev/null 2>&1 ||
+    fail "laying out the media with the $(basename "$build") build's launcher in $cdrom"
+fi
 [ "$failed" = 0 ] && echo "media image: 13 bad inputs refused; the media whole and signed; laid out in $cdrom"; exit "$failed"

@@ -35,7 +35,7 @@ const std::set<std::string> kNewerThanXp = {
 // that loses NX, ASLR or its System32-only imports.
 TEST(ImageTest, ImportsOnlySystemDllsAndIsHardened)
 {
-    std::string image = support::ReadBytes(support::BuildDir() + "\\VORMELSetup.exe");
+    std::string image = support::ReadBytes(support::ProductDir() + "\\VORMELSetup.exe");
     ASSERT_GT(image.size(), 0x400u);
     const char* base = image.data();
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);

@@ -8,12 +8,23 @@
 
 namespace support {
 
-std::string BuildDir()
+namespace {
+std::string WindowsPath(std::string path)
 {
-    std::string path = "Z:" VORMEL_BUILD_DIR;
     for (char& ch : path)
         ch = ch == '/' ? '\\' : ch;
-    return path;
+    return "Z:" + path;
+}
+}  // namespace
+
+std::string BuildDir()
+{
+    return WindowsPath(VORMEL_BUILD_DIR);
+}
+
+std::string ProductDir()
+{
+    return WindowsPath(VORMEL_PRODUCT_DIR);
 }
 
 Distribution::Distribution(const std::string& exeName, const std::string& subfolder)

@@ -7,7 +7,8 @@
 
 namespace support {
 
-std::string BuildDir();  // the build tree, as a Windows path
+std::string BuildDir();    // the build tree, as a Windows path
+std::string ProductDir();  // the shipped i686 build's tree (BuildDir() where that is the one)
 
 struct Distribution
 {
