@@ -1,0 +1,24 @@
+#include "platform/String.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// Catches: an empty result written through a string that has no buffer yet (a crash), the
+// old text left behind, or a long result cut to the buffer's first size.
+TEST(StringTest, FormatGivesExactlyTheFormattedText)
+{
+    const std::string longText(5000, 'x');
+    const struct { const char* before; const char* format; const char* arg; std::string text; } cases[] = {
+        { "", "%s", "", "" },
+        { "old text", "%s", "", "" },
+        { "", "[%s]", "426MB", "[426MB]" },
+        { "old text", "%s", longText.c_str(), longText },
+    };
+    for (const auto& c : cases)
+    {
+        CString s(c.before);
+        s.Format(c.format, c.arg);
+        EXPECT_EQ(c.text, std::string(s, static_cast<size_t>(s.GetLength()))) << c.before << " / " << c.format;
+    }
+}
