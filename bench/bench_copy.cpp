@@ -64,7 +64,7 @@ struct Floor
 
     void CopyFiles()
     {
-        std::vector<char> buffer(1024 * 1024);
+        std::vector<char> buffer(size_t{1024} * 1024);
         for (size_t i; (i = next++) < files.size();)
         {
             HANDLE hIn = ::CreateFileA(files[i].first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
