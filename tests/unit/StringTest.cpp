@@ -9,16 +9,11 @@
 TEST(StringTest, FormatGivesExactlyTheFormattedText)
 {
     const std::string longText(5000, 'x');
-    const struct { const char* before; const char* format; const char* arg; std::string text; } cases[] = {
-        { "", "%s", "", "" },
-        { "old text", "%s", "", "" },
-        { "", "[%s]", "426MB", "[426MB]" },
-        { "old text", "%s", longText.c_str(), longText },
-    };
+    const struct { const char* before; const char* arg; } cases[] = { { "", "" }, { "old", "" }, { "old", longText.c_str() } };
     for (const auto& c : cases)
     {
         CString s(c.before);
-        s.Format(c.format, c.arg);
-        EXPECT_EQ(c.text, std::string(s, static_cast<size_t>(s.GetLength()))) << c.before << " / " << c.format;
+        s.Format("%s", c.arg);
+        EXPECT_EQ(c.arg, std::string(s, static_cast<size_t>(s.GetLength()))) << "was \"" << c.before << "\"";
     }
 }
