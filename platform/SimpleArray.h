@@ -48,9 +48,9 @@ private:
     {
         // Elements move bitwise: every type kept here holds its data through pointers
         // that stay valid wherever the object itself lies.
-        // An element's size taken as that of a one-element array: the lint reads sizeof(T) of a
-        // pointer type (CSimpleArray<CWnd*>) as the slip sizeof(pointer) for sizeof(object).
         int nNew = m_nCapacity < 8 ? 8 : m_nCapacity * 2;
+        // An element's size as that of a one-element array: for an array of pointers
+        // (CSimpleArray<CWnd*>) the lint takes sizeof(T) for the slip sizeof(pointer).
         void* p = std::realloc(static_cast<void*>(m_p), sizeof(T[1]) * static_cast<size_t>(nNew));
         if (p == nullptr)
             ::FatalAppExitA(0, "Out of memory.");
