@@ -160,7 +160,7 @@ DWORD CCopyTempFile::RenameByHandle()
     if (!NtPath(m_strDest, rename.info.FileName, cchMax, cchName))
         return ERROR_NOT_SUPPORTED;
     rename.info.ReplaceIfExists = TRUE;
-    rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
+    rename.info.FileNameLength = static_cast<DWORD>(cchName) * sizeof(WCHAR);
     return ReplaceAllowingAttributes(m_strDest, [&] {
         return SetFileInformationByHandleFunction()(m_hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
     });
