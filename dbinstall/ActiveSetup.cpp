@@ -68,7 +68,7 @@ LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion)
     DWORD dwInstalled = 1;
     auto SetText = [&](LPCSTR pszName, LPCSTR pszText) {
         return ::RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(pszText),
-                                static_cast<DWORD>(::lstrlenA(pszText) + 1));
+                                static_cast<DWORD>(::lstrlenA(pszText)) + 1);
     };
     lResult = SetText(nullptr, szName);
     if (lResult == ERROR_SUCCESS)

@@ -13,6 +13,7 @@ namespace {
 
 const int kRetries = 5;
 const DWORD kRetryMillis = 2000;
+const ULONGLONG kMegabyte = 1024ull * 1024;
 
 CString ErrorLine(LPCSTR pszWhat, DWORD dwError)
 {
@@ -78,7 +79,7 @@ bool NamesMedia(const CString& strReport, const CString& strLauncherDir)
 
 unsigned long Megabytes(ULONGLONG ullBytes)
 {
-    return static_cast<unsigned long>((ullBytes + 1024 * 1024 - 1) / (1024 * 1024));
+    return static_cast<unsigned long>((ullBytes + kMegabyte - 1) / kMegabyte);
 }
 
 // The bytes of the files beneath a folder.
@@ -114,7 +115,7 @@ void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& l
     CString strLine;
     if (::GetDiskFreeSpaceExA(strVolume, &free, &total, &freeTotal))
         strLine.Format("Free space: the data need %lu MB, %lu MB are free on %s", Megabytes(ullData),
-                       static_cast<unsigned long>(free.QuadPart / (1024 * 1024)), static_cast<LPCSTR>(strVolume));
+                       static_cast<unsigned long>(free.QuadPart / kMegabyte), static_cast<LPCSTR>(strVolume));
     else
         strLine.Format("Free space: the data need %lu MB; the free space of %s is not known", Megabytes(ullData),
                        static_cast<LPCSTR>(strVolume));
