@@ -160,8 +160,8 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
     {
         if (!IsFolder(strLauncherDir + pszFolder))
         {
-            log.Write(ErrorLine("The media lacks the data folder \"" + strLauncherDir + pszFolder + "\"",
-                                ::GetLastError()));
+            DWORD dwError = ::GetLastError();
+            log.Write(ErrorLine("The media lacks the data folder \"" + strLauncherDir + pszFolder + "\"", dwError));
             return exitMediaUnreadable;
         }
     }
