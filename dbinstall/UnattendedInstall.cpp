@@ -24,7 +24,9 @@ CString ErrorLine(LPCSTR pszWhat, DWORD dwError)
 }
 
 // Where a person would be asked Retry or Cancel, tries again by itself: a share or a disc
-// may come back, a file in use may be closed. The same fault a sixth time fails the copy.
+// may come back, a file in use may be closed. The same fault a sixth time fails the copy:
+// the same error with the same text, or with no byte copied since (the free space that a
+// text names changes while others use the disk).
 class CRetryingCopier : public CFileTreeCopier
 {
 public:
@@ -33,9 +35,12 @@ public:
 protected:
     Recovery OnRecoverableError(const CString& strText, DWORD dwError) override
     {
-        m_nTries = strText == m_strLastText && dwError == m_dwLastError ? m_nTries + 1 : 1;
+        ULONGLONG ullDone = GetBytesDone();
+        bool bSame = dwError == m_dwLastError && (strText == m_strLastText || ullDone == m_ullDoneAtLast);
+        m_nTries = bSame ? m_nTries + 1 : 1;
         m_strLastText = strText;
         m_dwLastError = dwError;
+        m_ullDoneAtLast = ullDone;
         m_log.Write(ErrorLine(strText, dwError));
         if (m_nTries > kRetries)
             return recoverFail;
@@ -56,6 +61,7 @@ private:
     CLogFile& m_log;
     CString m_strLastText;
     DWORD m_dwLastError = 0;
+    ULONGLONG m_ullDoneAtLast = 0;
     int m_nTries = 0;
 };
 

@@ -30,18 +30,20 @@ std::string RegisteredPath()
     return ::SHGetValueA(HKEY_CURRENT_USER, kKey, "reriPath", nullptr, szValue, &cb) == ERROR_SUCCESS ? szValue : "<none>";
 }
 
-// The product's key with an empty protected access list: it can be neither opened nor
-// created, until this object opens it to everyone again through the handle it keeps.
+// A key (the product's, unless named) with an empty protected access list: it can be neither
+// opened nor created, until this object opens it to everyone again through the handle it keeps.
 struct LockedKey
 {
     HKEY hKey = nullptr;
-    LockedKey() { SetAccess("D:P"); }
+    explicit LockedKey(HKEY hRoot = HKEY_CURRENT_USER, const char* pszKey = kKey)
+    {
+        ::RegCreateKeyExA(hRoot, pszKey, 0, nullptr, 0, WRITE_DAC | KEY_WOW64_64KEY, nullptr, &hKey, nullptr);
+        SetAccess("D:P");
+    }
     ~LockedKey() { SetAccess("D:(A;;GA;;;WD)"); ::RegCloseKey(hKey); }
     void SetAccess(const char* pszSddl)
     {
         PSECURITY_DESCRIPTOR pSecurity = nullptr;
-        if (hKey == nullptr)
-            ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, WRITE_DAC, nullptr, &hKey, nullptr);
         ::ConvertStringSecurityDescriptorToSecurityDescriptorA(pszSddl, SDDL_REVISION_1, &pSecurity, nullptr);
         EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSecurity));
         ::LocalFree(pSecurity);
@@ -283,7 +285,7 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare };
+              Unreadable, AllUsers, FromShare, AllUsersLocked };
 
 struct SilentCase
 {
@@ -327,7 +329,9 @@ void RunSilent(const SilentCase& c)
             args.replace(at, 2, place.second);
     }
 
-    std::unique_ptr<LockedKey> pLock(c.fault == Locked ? new LockedKey : nullptr);
+    std::unique_ptr<LockedKey> pLock(c.fault == Locked ? new LockedKey
+                                     : c.fault == AllUsersLocked ? new LockedKey(HKEY_LOCAL_MACHINE, kActiveSetup)
+                                                                 : nullptr);
     std::string exe = dist.exePath;
     Process first;
     HWND hFirst = nullptr;
@@ -413,6 +417,7 @@ void RunSilent(const SilentCase& c)
             << "地図表 in UTF-8";
     }
     EXPECT_TRUE(c.fault != ProgramMedia || text.find("Installer\\Setup.exe\"") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("Could not write HKEY_LOCAL_MACHINE") != std::string::npos) << text;
     if (c.fault == Unreadable)
     {
         EXPECT_NE(std::string::npos, text.find("(5 of 5)")) << text;
@@ -435,8 +440,8 @@ void RunSilent(const SilentCase& c)
             ::TerminateProcess(pi.hProcess, 1);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
-        ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kActiveSetup);
     }
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kActiveSetup);
     ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
 }
 
@@ -461,6 +466,7 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/SILENT /NOCANCEL /DIR=\"%D\" /LOG=\"%L\"", NoCancel, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsers, 0, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);
