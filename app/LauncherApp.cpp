@@ -2,13 +2,58 @@
 
 #include "app/LauncherDir.h"
 #include "app/LauncherInstance.h"
+#include "dbinstall/ActiveSetup.h"
+#include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
+#include "platform/copy/CopyPath.h"
 
 BEGIN_MESSAGE_MAP(CLauncherApp, CWinApp)
     ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CLauncherApp theApp;
+
+namespace {
+
+// "1.0.1.1", from the version record; "" when it has none.
+CString FileVersion(HINSTANCE hInstance)
+{
+    HRSRC hResource = ::FindResourceA(hInstance, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
+    HGLOBAL hData = hResource != nullptr ? ::LoadResource(hInstance, hResource) : nullptr;
+    const BYTE* p = hData != nullptr ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
+    DWORD cb = hResource != nullptr ? ::SizeofResource(hInstance, hResource) : 0;
+    CString strVersion;
+    for (DWORD i = 0; p != nullptr && i + sizeof(VS_FIXEDFILEINFO) <= cb; i += 4)
+    {
+        VS_FIXEDFILEINFO info;
+        ::CopyMemory(&info, p + i, sizeof(info));
+        if (info.dwSignature != VS_FFI_SIGNATURE)
+            continue;
+        strVersion.Format("%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(info.dwFileVersionMS)),
+                          static_cast<unsigned long>(LOWORD(info.dwFileVersionMS)),
+                          static_cast<unsigned long>(HIWORD(info.dwFileVersionLS)),
+                          static_cast<unsigned long>(LOWORD(info.dwFileVersionLS)));
+        break;
+    }
+    return strVersion;
+}
+
+const char* const kModes[] = { "interactive", "silent (/SILENT)", "very silent (/VERYSILENT)" };
+
+LPCSTR DriveTypeName(UINT nType)
+{
+    switch (nType)
+    {
+    case DRIVE_REMOVABLE: return "removable";
+    case DRIVE_FIXED: return "fixed";
+    case DRIVE_REMOTE: return "network";
+    case DRIVE_CDROM: return "CD/DVD";
+    case DRIVE_RAMDISK: return "RAM disk";
+    default: return "unknown";
+    }
+}
+
+}  // namespace
 
 BOOL CLauncherApp::InitInstance()
 {
@@ -18,8 +63,15 @@ BOOL CLauncherApp::InitInstance()
     CString strModulePath = AfxGetModuleFileName(m_hInstance);
     m_strLauncherDir = LauncherDirFromModulePath(strModulePath, m_pszExeName);
 
+    LPCSTR pszArguments = CCommandLine::SkipProgramName(::GetCommandLineA());
+    if (*pszArguments != '\0')
+    {
+        m_nExitCode = RunWithSwitches(pszArguments);
+        return FALSE;
+    }
+
     CLauncherInstance instance;
-    if (!instance.Claim(m_strLauncherDir))
+    if (!instance.Claim(m_strLauncherDir, true))
         return FALSE;
 
     CLauncherDlg dlg;
@@ -28,4 +80,84 @@ BOOL CLauncherApp::InitInstance()
 
     // The program ends when the launcher closes; there is no application message loop.
     return FALSE;
+}
+
+int CLauncherApp::RunWithSwitches(LPCSTR pszArguments)
+{
+    bool bValid = m_commandLine.Parse(pszArguments);
+    if (m_commandLine.WantsHelp())
+    {
+        AfxMessageBox(CCommandLine::HelpText(), MB_OK | MB_ICONINFORMATION);
+        return exitInstalled;
+    }
+    if (m_commandLine.WantsLog() && !OpenLog())
+    {
+        if (!m_commandLine.IsSilent())
+            AfxMessageBox("Cannot write the log file \"" + m_commandLine.GetLogFile() + "\".", MB_OK | MB_ICONERROR);
+        return exitLogUnwritable;
+    }
+    WriteLogHeader();
+    int nExitCode = RunLogged(bValid);
+    CString strLine;
+    strLine.Format("Exit code %d (%s)", nExitCode, ExitCodeMeaning(nExitCode));
+    m_log.Write(strLine);
+    return nExitCode;
+}
+
+int CLauncherApp::RunLogged(bool bValid)
+{
+    bool bSilent = m_commandLine.IsSilent();
+    if (!bValid)
+    {
+        m_log.Write("The command line is not valid: " + m_commandLine.GetError());
+        if (!bSilent)
+            AfxMessageBox(m_commandLine.GetError() + "\n\n" + CCommandLine::HelpText(), MB_OK | MB_ICONERROR);
+        return exitBadCommandLine;
+    }
+    // A silent run leaves a running launcher of the media as it is: it may be mid-copy.
+    CLauncherInstance instance;
+    if (!instance.Claim(m_strLauncherDir, !bSilent))
+    {
+        m_log.Write("A launcher of this media is already running.");
+        return bSilent ? exitAlreadyRunning : exitInstalled;
+    }
+    if (bSilent)
+        return InstallDatabaseUnattended(m_commandLine, m_strLauncherDir, m_log);
+
+    CLauncherDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    return exitInstalled;
+}
+
+bool CLauncherApp::OpenLog()
+{
+    if (!m_commandLine.GetLogFile().IsEmpty())
+        return m_log.Create(m_commandLine.GetLogFile(), false) != FALSE;
+    char szTemp[MAX_PATH] = "";
+    DWORD n = ::GetTempPathA(sizeof(szTemp), szTemp);
+    if (n == 0 || n >= sizeof(szTemp))
+        return false;
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    CString strPath;
+    strPath.Format("%sVORMELSetup-%04u%02u%02u-%02u%02u%02u-%lu.log", szTemp, st.wYear, st.wMonth, st.wDay, st.wHour,
+                   st.wMinute, st.wSecond, static_cast<unsigned long>(::GetCurrentProcessId()));
+    return m_log.Create(strPath, true) != FALSE;
+}
+
+void CLauncherApp::WriteLogHeader()
+{
+    if (!m_log.IsOpen())
+        return;
+    m_log.Write("VORMEL Setup Launcher " + FileVersion(m_hInstance) + ", " + kModes[m_commandLine.GetMode()]);
+    m_log.Write(CString("Command line: ") + ::GetCommandLineA());
+    char szUser[256] = "";
+    DWORD cch = sizeof(szUser);
+    if (!::GetUserNameA(szUser, &cch))
+        szUser[0] = '\0';
+    m_log.Write(CString("User: ") + szUser + (IsLocalSystem() ? " (LocalSystem)" : " (not LocalSystem)"));
+    m_log.Write("Launcher folder: " + m_strLauncherDir + " (drive type: "
+                + DriveTypeName(::GetDriveTypeA(CCopyPath::RootOf(m_strLauncherDir))) + ")");
+    m_log.Write("Log: " + m_log.GetPath());
 }

@@ -1,6 +1,8 @@
 // The application object of the setup launcher.
 #pragma once
 
+#include "app/CommandLine.h"
+#include "platform/LogFile.h"
 #include "platform/WinApp.h"
 
 class CLauncherApp : public CWinApp
@@ -12,12 +14,32 @@ public:
     // InitInstance; everybody else only reads it.
     CString m_strLauncherDir;
 
+    // The switches of the command line, and the log that /LOG or a silent run asks for
+    // (not open otherwise: writing to it does nothing).
+    CCommandLine m_commandLine;
+    CLogFile m_log;
+
     BOOL InitInstance() override;
+    int ExitInstance() override { return m_nExitCode; }
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // A start with arguments; returns the exit code.
+    int RunWithSwitches(LPCSTR pszArguments);
+    int RunLogged(bool bValid);
+    bool OpenLog();
+    void WriteLogHeader();
+
+    int m_nExitCode = 0;
 };
+
+inline CLauncherApp* GetLauncherApp()
+{
+    return static_cast<CLauncherApp*>(AfxGetApp());
+}
 
 inline const CString& GetLauncherDir()
 {
-    return static_cast<CLauncherApp*>(AfxGetApp())->m_strLauncherDir;
+    return GetLauncherApp()->m_strLauncherDir;
 }

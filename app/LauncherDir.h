@@ -4,5 +4,7 @@
 
 // The folder of the running executable, ending in a backslash: the module path with the
 // length of "<exe name>.exe" cut off its end. Only the length counts, so SETUP.EXE and
-// Setup.exe cut alike.
+// Setup.exe cut alike. A module path in a long-path form ("\\?\C:\...",
+// "\\?\UNC\server\share\...") or as Wine gives it for a share ("UNC\server\share\...")
+// comes out in the usual form ("C:\...", "\\server\share\...").
 CString LauncherDirFromModulePath(LPCSTR pszModulePath, LPCSTR pszExeName);

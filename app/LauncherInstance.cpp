@@ -72,7 +72,7 @@ CLauncherInstance::~CLauncherInstance()
         ::CloseHandle(m_hMapping);
 }
 
-bool CLauncherInstance::Claim(const CString& strLauncherDir)
+bool CLauncherInstance::Claim(const CString& strLauncherDir, bool bBringForward)
 {
     m_hMapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
                                       ObjectName(strLauncherDir));
@@ -88,7 +88,7 @@ bool CLauncherInstance::Claim(const CString& strLauncherDir)
     if (bFirst)
         *pdwProcessId = ::GetCurrentProcessId();
     ::UnmapViewOfFile(pdwProcessId);
-    if (!bFirst)
+    if (!bFirst && bBringForward)
         BringToFront(dwFirst);
     return bFirst;
 }

@@ -16,10 +16,10 @@ public:
     CLauncherInstance& operator=(const CLauncherInstance&) = delete;
 
     // True when no other launcher of the folder runs (or that cannot be known); false when
-    // one does, after its window was brought to the front, restored if minimised. A first
-    // launcher that has no window yet, or whose object this one may not open (it runs
-    // elevated), is left as it is.
-    bool Claim(const CString& strLauncherDir);
+    // one does, after its window was brought to the front, restored if minimised, when
+    // bBringForward. A first launcher that has no window yet, or whose object this one may
+    // not open (it runs elevated), is left as it is.
+    bool Claim(const CString& strLauncherDir, bool bBringForward);
 
 private:
     HANDLE m_hMapping = nullptr;   // holds the first launcher's process id

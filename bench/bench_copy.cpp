@@ -17,6 +17,16 @@
 
 namespace {
 
+std::string Join(const std::string& folder, const std::string& name)
+{
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    path += '\\';
+    path += name;
+    return path;
+}
+
 // The floor: a FindFirstFile walk, the folders made first, then the files copied by
 // CreateFileA/ReadFile/WriteFile on as many threads as the engine uses; no checks, no
 // progress, no attributes or times.
@@ -49,12 +59,12 @@ struct Floor
         } while (::FindNextFileA(h, &fd));
         ::FindClose(h);
         for (const std::string& name : folders)
-            Walk(src + "\\" + name, dst + "\\" + name);
+            Walk(Join(src, name), Join(dst, name));
     }
 
     void CopyFiles()
     {
-        std::vector<char> buffer(1024 * 1024);
+        std::vector<char> buffer(size_t{1024} * 1024);
         for (size_t i; (i = next++) < files.size();)
         {
             HANDLE hIn = ::CreateFileA(files[i].first.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

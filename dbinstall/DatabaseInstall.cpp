@@ -39,7 +39,7 @@ BOOL RegisterDatabasePath(LPCSTR pszDestinationRoot)
     }
     LONG lResult = ::RegSetValueExA(hKey, DATABASE_PATH_VALUE, 0, REG_SZ,
                                     reinterpret_cast<const BYTE*>(pszDestinationRoot),
-                                    static_cast<DWORD>(lstrlenA(pszDestinationRoot) + 1));
+                                    static_cast<DWORD>(lstrlenA(pszDestinationRoot)) + 1);
     ::RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
 }

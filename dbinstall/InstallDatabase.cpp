@@ -5,6 +5,7 @@
 #include "app/LauncherApp.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
+#include "dbinstall/UnattendedInstall.h"
 #include "platform/copy/CopyWithProgress.h"
 
 void CLauncherDlg::OnInstallDatabase()
@@ -16,10 +17,16 @@ void CLauncherDlg::OnInstallDatabase()
     if (AfxMessageBox(strQuestion, MB_YESNO) != IDYES)
         return;
 
+    // With /LOG the steps go to the log; /DIR preselects the folder, /ALLUSERS registers it
+    // for every user too.
+    CLauncherApp* pApp = GetLauncherApp();
+    CLogFile& log = pApp->m_log;
     CFolderBrowser browser(this, BIF_RETURNONLYFSDIRS);
-    if (!browser.Browse("Please choose a folder.", "", nullptr))
+    if (!browser.Browse("Please choose a folder.", pApp->m_commandLine.GetDir(), nullptr))
         return;
     CString strDestinationRoot = MakeDestinationRoot(browser.GetFolderPath());
+    log.Write("Destination: " + strDestinationRoot);
+    LogSpace(GetLauncherDir(), strDestinationRoot, log);
 
     if (AfxMessageBox("The installation is started. Is it all right?", MB_YESNO) != IDYES)
         return;
@@ -42,15 +49,31 @@ void CLauncherDlg::OnInstallDatabase()
     fileOp.lpszProgressTitle = "Copying...";
     int nResult = CopyWithProgress(&fileOp);
 
+    LPCSTR pszOutcome = "Installation completed, but the database path could not be registered.";
+    UINT nType = MB_OK | MB_ICONEXCLAMATION;
     if (fileOp.fAnyOperationsAborted)
-        AfxMessageBox("Installation was interrupted by the user.", MB_OK);
+    {
+        pszOutcome = "Installation was interrupted by the user.";
+        nType = MB_OK;
+    }
     else if (nResult != 0)
-        AfxMessageBox("Installation went wrong.", MB_OK);
-    else if (RegisterDatabasePath(strDestinationRoot))
-        AfxMessageBox("Installation completed.", MB_ICONINFORMATION);
-    else
-        AfxMessageBox("Installation completed, but the database path could not be registered.",
-                      MB_OK | MB_ICONEXCLAMATION);
+    {
+        pszOutcome = "Installation went wrong.";
+        nType = MB_OK;
+    }
+    else if (RegisterDestination(strDestinationRoot, pApp->m_commandLine.ForAllUsers(), log))
+    {
+        pszOutcome = "Installation completed.";
+        nType = MB_ICONINFORMATION;
+    }
+    if (nResult != 0 && !fileOp.fAnyOperationsAborted)
+    {
+        CString strLine;
+        strLine.Format("The copy failed with error %d: %s", nResult, static_cast<LPCSTR>(SystemErrorMessage(nResult)));
+        log.Write(strLine);
+    }
+    log.Write(pszOutcome);
+    AfxMessageBox(pszOutcome, nType);
 
     GetDlgItem(IDC_INSTALL_DATABASE)->EnableWindow(TRUE);
     GetDlgItem(IDC_EXIT)->EnableWindow(TRUE);

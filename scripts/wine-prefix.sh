@@ -18,22 +18,23 @@ wine_first_of() {
   for f in "$@"; do [ -x "$f" ] && { echo "$f"; return 0; }; done
   return 1
 }
+wine_bin=$(realpath "$(dirname "${BASH_SOURCE[0]}")/wine-bin")
+PATH=${PATH//"$wine_bin:"/}   # sourced twice: look past our own commands
 if [ "${VORMEL_TEST_ARCH:-i686}" = x86_64 ]; then
   export WINEARCH=win64
   VORMEL_WINE=$(wine_first_of /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 \
                               /usr/lib/x86_64-linux-gnu/wine/wine) || VORMEL_WINE=/usr/lib/wine/wine64
   export WINELOADER=$VORMEL_WINE
   VORMEL_WINESERVER=$(wine_first_of /usr/lib/wine/wineserver64 /usr/lib/x86_64-linux-gnu/wine/wineserver \
-                                    "$(command -v wineserver)") || VORMEL_WINESERVER=wineserver
+                                    "$(command -v wineserver)") || VORMEL_WINESERVER=wineserver64
 else
   export WINEARCH=win32
-  VORMEL_WINE=wine
+  VORMEL_WINE=$(command -v wine) || VORMEL_WINE=/usr/bin/wine
   VORMEL_WINESERVER=$(wine_first_of "$(command -v wineserver)" /usr/lib/wine/wineserver \
                                     /usr/lib/x86_64-linux-gnu/wine/wineserver) || VORMEL_WINESERVER=wineserver
 fi
-export VORMEL_WINE VORMEL_WINESERVER
-wine() { command "$VORMEL_WINE" "$@"; }
-wineserver() { command "$VORMEL_WINESERVER" "$@"; }
+# `wine` and `wineserver` are these for this script and every program it starts.
+export VORMEL_WINE VORMEL_WINESERVER PATH="$wine_bin:$PATH"
 
 # Stops the calling script with one line when Wine cannot start here at all.
 wine_check() {
@@ -59,6 +60,9 @@ wine_prefix_start() {
   # (dialog base units 7 x 12), so the dialog keeps the size its picture was drawn for;
   # IPA P Gothic, 7 x 13, would make it 29 pixels taller.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'Ume P Gothic' /f >/dev/null 2>&1
+  # A program that crashes ends at once with its backtrace, instead of waiting behind Wine's
+  # crash dialog for a click that nobody gives until the test's time is up.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # Distribution media are read from a CD-ROM drive. Wine reads the drive type at server start.
   if [ -n "${VORMEL_CDROM_DIR:-}" ]; then
     mkdir -p "$VORMEL_CDROM_DIR"

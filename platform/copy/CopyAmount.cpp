@@ -1,8 +1,10 @@
 #include "platform/copy/CopyAmount.h"
 
+#include <cmath>
+
 namespace {
 
-const ULONGLONG kMB = 1024 * 1024;
+const ULONGLONG kMB = 1024ULL * 1024;
 
 unsigned long RoundedMB(ULONGLONG ullBytes)
 {
@@ -24,7 +26,7 @@ CString FormatCopyAmount(ULONGLONG ullDone, ULONGLONG ullTotal, DWORD dwElapsedM
                           / static_cast<double>(ullDone);
     if (dSecondsLeft > 1e9)
         dSecondsLeft = 1e9;
-    unsigned long nSeconds = static_cast<unsigned long>(dSecondsLeft + 0.5);
+    unsigned long nSeconds = static_cast<unsigned long>(std::lround(dSecondsLeft));
     CString strLeft;
     if (nSeconds < 60)
     {

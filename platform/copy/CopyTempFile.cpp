@@ -171,7 +171,7 @@ DWORD CCopyTempFile::RenameHandle(HANDLE hFile, const CString& strDest, bool bRe
     if (!NtPath(strDest, rename.info.FileName, cchMax, cchName))
         return ERROR_NOT_SUPPORTED;
     rename.info.ReplaceIfExists = bReplace ? TRUE : FALSE;
-    rename.info.FileNameLength = static_cast<DWORD>(cchName * sizeof(WCHAR));
+    rename.info.FileNameLength = static_cast<DWORD>(cchName) * sizeof(WCHAR);
     return SetFileInformationByHandleFunction()(hFile, kFileRenameInfo, &rename, sizeof(rename)) ? 0 : LastError();
 }
 

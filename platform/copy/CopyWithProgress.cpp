@@ -165,3 +165,48 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     lpFileOp->fAnyOperationsAborted = dwResult == ERROR_CANCELLED ? TRUE : FALSE;
     return static_cast<int>(dwResult);
 }
+
+namespace {
+
+// The progress window of a copy that nobody may stop.
+class CNoCancelProgressDlg : public CCopyProgressDlg
+{
+public:
+    using CCopyProgressDlg::CCopyProgressDlg;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CCopyProgressDlg::OnInitDialog();
+        GetDlgItem(IDCANCEL)->ShowWindow(SW_HIDE);
+        return TRUE;
+    }
+    void OnCancel() override {}
+};
+
+}  // namespace
+
+DWORD CopyUnattended(CFileTreeCopier& copier, LPCSTR pszTitle, CopyWindow window)
+{
+    if (window == copyWindowNone)
+        return copier.Run();
+
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_PROGRESS_CLASS };
+    ::InitCommonControlsEx(&icc);
+    CCopyProgressDlg withCancel(copier, pszTitle);
+    CNoCancelProgressDlg withoutCancel(copier, pszTitle);
+    CCopyProgressDlg& progress = window == copyWindowWithCancel ? withCancel : withoutCancel;
+    progress.Create(CCopyProgressDlg::IDD);
+
+    WorkerContext context = { &copier, ERROR_GEN_FAILURE };
+    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &WorkerMain, &context, 0, nullptr));
+    if (hWorker == nullptr)
+        return copier.Run();
+    WPARAM wQuitCode = 0;
+    bool bQuit = RunMessagesUntil(hWorker, wQuitCode);
+    ::CloseHandle(hWorker);
+    progress.DestroyWindow();
+    if (bQuit)
+        ::PostQuitMessage(static_cast<int>(wQuitCode));
+    return context.dwResult;
+}

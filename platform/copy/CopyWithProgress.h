@@ -54,3 +54,18 @@
 // Returns 0 on success or a Windows error code; always writes lpFileOp->fAnyOperationsAborted
 // (TRUE only when the user cancelled).
 int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp);
+
+class CFileTreeCopier;
+
+// For a run without a person at the PC: runs a copier whose jobs are added, and whose own
+// OnRecoverableError decides what an error that trying again may mend comes to; no box is
+// ever shown. The progress window (caption pszTitle) only with copyWindowWithCancel or
+// copyWindowNoCancel, the latter without its Cancel (Escape and the close box do nothing
+// either). Returns what the copier's Run returns.
+enum CopyWindow
+{
+    copyWindowNone,
+    copyWindowNoCancel,
+    copyWindowWithCancel,
+};
+DWORD CopyUnattended(CFileTreeCopier& copier, LPCSTR pszTitle, CopyWindow window);

@@ -55,7 +55,7 @@ HANDLE FindFirst(LPCSTR pszPattern, WIN32_FIND_DATAA* pfd)
     return ::FindFirstFileExA(pszPattern, FindExInfoStandard, pfd, FindExSearchNameMatch, nullptr, 0);
 }
 
-const ULONGLONG kMegabyte = 1024 * 1024;
+const ULONGLONG kMegabyte = 1024ULL * 1024;
 
 // What happened, in plain words; the system's own text for the error follows them.
 const char kInUse[] = "\"%s\" is in use by another program. Close that program, then try again.";

@@ -30,18 +30,20 @@ std::string RegisteredPath()
     return ::SHGetValueA(HKEY_CURRENT_USER, kKey, "reriPath", nullptr, szValue, &cb) == ERROR_SUCCESS ? szValue : "<none>";
 }
 
-// The product's key with an empty protected access list: it can be neither opened nor
-// created, until this object opens it to everyone again through the handle it keeps.
+// A key (the product's, unless named) with an empty protected access list: it can be neither
+// opened nor created, until this object opens it to everyone again through the handle it keeps.
 struct LockedKey
 {
     HKEY hKey = nullptr;
-    LockedKey() { SetAccess("D:P"); }
+    explicit LockedKey(HKEY hRoot = HKEY_CURRENT_USER, const char* pszKey = kKey)
+    {
+        ::RegCreateKeyExA(hRoot, pszKey, 0, nullptr, 0, WRITE_DAC | KEY_WOW64_64KEY, nullptr, &hKey, nullptr);
+        SetAccess("D:P");
+    }
     ~LockedKey() { SetAccess("D:(A;;GA;;;WD)"); ::RegCloseKey(hKey); }
     void SetAccess(const char* pszSddl)
     {
         PSECURITY_DESCRIPTOR pSecurity = nullptr;
-        if (hKey == nullptr)
-            ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, WRITE_DAC, nullptr, &hKey, nullptr);
         ::ConvertStringSecurityDescriptorToSecurityDescriptorA(pszSddl, SDDL_REVISION_1, &pSecurity, nullptr);
         EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSecurity));
         ::LocalFree(pSecurity);
@@ -68,21 +70,33 @@ enum Fault { None, MissingSource, CancelCopy, LockedRegistry, ScratchedRetry, Sc
 // to the memory of the process that reads it, whose first page is never there. Cleaned, it
 // leads to an empty file, as the copy's scan saw it. Made from Unix: the disc is read-only.
 enum Disc { Scratched, Cleaned, Removed };
-void Scratch(const std::string& path, Disc disc)
+// Runs a Unix command line as Wine starts Unix programs; what it does is awaited by its effect.
+void RunUnix(const std::string& command)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string line = command;
+    ASSERT_TRUE(::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+}
+
+std::string UnixPath(const std::string& path)
 {
     typedef char*(CDECL * PFN_UNIXNAME)(LPCWSTR);
     PFN_UNIXNAME pfnUnixName = reinterpret_cast<PFN_UNIXNAME>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     char* pszUnix = pfnUnixName(std::wstring(path.begin(), path.end()).c_str());
-    const char* commands[] = { "/bin/ln -sf /proc/self/mem ", "/bin/ln -sf /dev/null ", "/bin/rm -f " };
-    std::string command = commands[disc] + std::string(pszUnix);
+    std::string unix(pszUnix);
     ::HeapFree(::GetProcessHeap(), 0, pszUnix);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    return unix;
+}
+
+void Scratch(const std::string& path, Disc disc)
+{
+    const char* commands[] = { "/bin/ln -sf /proc/self/mem ", "/bin/ln -sf /dev/null ", "/bin/rm -f " };
+    RunUnix(commands[disc] + UnixPath(path));
     EXPECT_TRUE(WaitUntil([&] {
         HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         char c;
@@ -91,6 +105,19 @@ void Scratch(const std::string& path, Disc disc)
         ::CloseHandle(h);
         return disc == Removed ? h == INVALID_HANDLE_VALUE : bReads == (disc == Cleaned);
     }));
+}
+
+// The three folders as on the media, and nothing else (no temporary file or folder).
+void ExpectCopied(const std::string& folder, const std::string& destRoot)
+{
+    std::map<std::string, std::string> expected;
+    for (const char* name : { "landuse", "terrain", "1kmav_dem" })
+    {
+        expected[name] = "<dir>";
+        for (const auto& entry : Snapshot(folder + name))
+            expected[name + ("\\" + entry.first)] = entry.second;
+    }
+    EXPECT_EQ(expected, Snapshot(destRoot));
 }
 
 struct Case
@@ -200,17 +227,7 @@ void RunInstallation(const Case& c, const std::string& folder)
     pLock.reset();
     EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
-    {
-        // The three folders as on the media, and nothing else (no temporary file or folder).
-        std::map<std::string, std::string> expected;
-        for (const char* name : { "landuse", "terrain", "1kmav_dem" })
-        {
-            expected[name] = "<dir>";
-            for (const auto& entry : Snapshot(folder + name))
-                expected[name + ("\\" + entry.first)] = entry.second;
-        }
-        EXPECT_EQ(expected, Snapshot(destRoot));
-    }
+        ExpectCopied(folder, destRoot);
     else if (c.fault != CancelCopy && c.fault != ScratchedCancel)
     {
         EXPECT_TRUE(Snapshot(destRoot).empty());
@@ -262,4 +279,195 @@ TEST(MediaTest, DatabaseInstallsFromTheCdRomImage)
     ASSERT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeA("R:\\"));
     RunInstallation({ "from the CD-ROM, a read retried", IDYES, true, IDYES, ScratchedRetry, L"Installation completed.",
                       true, true }, "R:\\");
+}
+
+namespace {
+
+// A deployment tool's run: the launcher started with switches, watched from outside.
+enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
+              Unreadable, AllUsers, FromShare, AllUsersLocked };
+
+struct SilentCase
+{
+    const char* args;    // %D: the destination, %L: the log
+    Silent fault;
+    DWORD dwCode;
+    bool bCopied, bRegistered;
+};
+
+const char kActiveSetup[] = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\"
+                            "{30FDFA2E-158D-49BC-8CBB-9AF2674E7704}";
+
+std::string ActiveSetupValue(const char* pszName)
+{
+    char szValue[1024] = "";
+    DWORD cb = sizeof(szValue), dwType = 0;
+    HKEY hKey = nullptr;
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kActiveSetup, 0, KEY_READ | KEY_WOW64_64KEY, &hKey);
+    LONG lResult = ::RegQueryValueExA(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(szValue), &cb);
+    ::RegCloseKey(hKey);
+    DWORD dwValue = 0;
+    ::CopyMemory(&dwValue, szValue, sizeof(dwValue));
+    return lResult != ERROR_SUCCESS ? "<none>" : dwType == REG_DWORD ? std::to_string(dwValue) : szValue;
+}
+
+void RunSilent(const SilentCase& c)
+{
+    SCOPED_TRACE(c.args + std::string(" / fault ") + std::to_string(c.fault));
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+    ::SHSetValueA(HKEY_CURRENT_USER, kKey, "reriPath", REG_SZ, "C:\\older\\", 11);
+    Distribution dist;
+    dist.SetInstallList(c.fault == ProgramMedia ? "0\r\nVORMEL\r\nInstaller\\Setup.exe\r\n" : "1\r\nDB\r\n\r\n");
+    dist.AddDataFolders();
+    TempTree dest("dest");
+    std::string root = dest.Path() + "new\\\x92\x6E\x90\x7D\x95\x5C";  // new\地図表, made with its parent
+    std::string log = dest.Path() + "install.log";
+    std::string args = c.args;
+    for (auto place : { std::make_pair("%D", root), std::make_pair("%L", log) })
+    {
+        for (size_t at = args.find(place.first); at != std::string::npos; at = args.find(place.first))
+            args.replace(at, 2, place.second);
+    }
+
+    std::unique_ptr<LockedKey> pLock(c.fault == Locked ? new LockedKey
+                                     : c.fault == AllUsersLocked ? new LockedKey(HKEY_LOCAL_MACHINE, kActiveSetup)
+                                                                 : nullptr);
+    std::string exe = dist.exePath;
+    Process first;
+    HWND hFirst = nullptr;
+    if (c.fault == DiskSmall)
+    {
+        ULARGE_INTEGER free;
+        ::GetDiskFreeSpaceExA(dest.Path().c_str(), &free, nullptr, nullptr);
+        WriteSparse(dist.folder + "terrain\\huge.bin", static_cast<LONGLONG>(free.QuadPart * 2 + (1 << 30)));
+    }
+    if (c.fault == NoTerrain)
+        ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
+    // Long enough to see a window that should not be there, and to press Cancel.
+    if (c.fault == Cancel || c.fault == NoCancel || c.fault == Clean)
+        WriteSparse(dist.folder + "terrain\\large.bin", (c.fault == Clean ? 200 : 400) << 20);
+    if (c.fault == Unreadable)
+        Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
+    if (c.fault == AllUsers)
+        ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "1,0,0,41", 9);
+    if (c.fault == FromShare)
+    {
+        // \\vormelsrv\share is the distribution folder, as Wine serves shares.
+        exe = "\\\\vormelsrv\\share\\VORMELSetup.exe";
+        RunUnix("/bin/sh -c \"mkdir -p \\\"$WINEPREFIX/dosdevices/unc/vormelsrv\\\" && ln -sfn \\\""
+                + UnixPath(dist.folder) + "\\\" \\\"$WINEPREFIX/dosdevices/unc/vormelsrv/share\\\"\"");
+        ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(exe.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    }
+    if (c.fault == Running)
+    {
+        hFirst = first.StartLauncher(dist.exePath, dist.folder);
+        ASSERT_TRUE(hFirst != nullptr && first.WaitIdle());
+        ::ShowWindow(hFirst, SW_MINIMIZE);
+        ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(hFirst) != FALSE; }));
+    }
+
+    Process launcher;
+    ASSERT_TRUE(launcher.Start(exe, dest.Path(), args));
+    HWND hProgress = nullptr;
+    if (c.fault == Cancel || c.fault == NoCancel)
+    {
+        hProgress = launcher.WaitPopup(nullptr, L"Copying...");
+        ASSERT_NE(nullptr, hProgress);
+        EXPECT_EQ(c.fault == Cancel, ::IsWindowVisible(Item(hProgress, IDCANCEL)) != FALSE);
+        if (c.fault == Cancel)
+            Click(hProgress, IDCANCEL);
+        else
+            PressKey(hProgress, VK_ESCAPE);
+    }
+    // No window at all under /VERYSILENT, and no box beside the progress window under /SILENT.
+    std::vector<HWND> shown;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND h : launcher.TopWindows())
+        {
+            if (h != hProgress)
+                shown.push_back(h);
+        }
+        return launcher.WaitExit(0);
+    }, 90000));
+    EXPECT_EQ(0u, shown.size()) << "a window or box in a silent run";
+    EXPECT_EQ(c.dwCode, launcher.ExitCode());
+    pLock.reset();
+
+    EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
+    if (c.bCopied)
+        ExpectCopied(dist.folder, root);
+    bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable;
+    EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
+    std::string text = ReadBytes(log);
+    if (c.dwCode != 1622)
+    {
+        // UTF-8 with a byte-order mark and CR LF; the last line gives the exit code.
+        EXPECT_EQ(0u, text.find("\xEF\xBB\xBF"));
+        size_t lineFeeds = 0, lineEnds = 0;
+        for (size_t i = 0; i < text.size(); ++i)
+        {
+            lineFeeds += text[i] == '\n';
+            lineEnds += text.compare(i, 2, "\r\n") == 0;
+        }
+        EXPECT_EQ(lineFeeds, lineEnds);
+        std::string lastLine = text.substr(text.rfind("\r\n", text.size() - 3) + 2);
+        EXPECT_NE(std::string::npos, lastLine.find("  Exit code " + std::to_string(c.dwCode) + " (")) << lastLine;
+        EXPECT_EQ(")\r\n", lastLine.substr(lastLine.size() - 3));
+        EXPECT_TRUE(!c.bCopied || text.find("\xE5\x9C\xB0\xE5\x9B\xB3\xE8\xA1\xA8\\") != std::string::npos)
+            << "地図表 in UTF-8";
+    }
+    EXPECT_TRUE(c.fault != ProgramMedia || text.find("Installer\\Setup.exe\"") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("Could not write HKEY_LOCAL_MACHINE") != std::string::npos) << text;
+    if (c.fault == Unreadable)
+    {
+        EXPECT_NE(std::string::npos, text.find("(5 of 5)")) << text;
+        Scratch(dist.folder + "terrain\\scratched.bin", Removed);
+    }
+    EXPECT_TRUE(c.fault != Running || (::IsIconic(hFirst) && !first.WaitExit(0))) << "the running launcher was touched";
+    if (c.fault == AllUsers)
+    {
+        EXPECT_EQ("1,0,0,42", ActiveSetupValue("Version"));
+        EXPECT_EQ("1", ActiveSetupValue("IsInstalled"));
+        // At a user's next logon Windows runs the StubPath in their session.
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+        std::string stubPath = ActiveSetupValue("StubPath");
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        ASSERT_TRUE(::CreateProcessA(nullptr, &stubPath[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        EXPECT_TRUE(WaitUntil([&] { return RegisteredPath() == root + "\\"; })) << stubPath;
+        if (::WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0)
+            ::TerminateProcess(pi.hProcess, 1);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kActiveSetup);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
+}
+
+}  // namespace
+
+// Each exit code from a real fault, as a deployment tool sees it: the code, no window or box
+// that nobody could answer, nothing written when the run fails before the copy, and a log
+// for the help desk whose last line names the code.
+TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
+{
+    const SilentCase cases[] = {
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Clean, 0, true, true },
+        { "-verysilent /DIR=\"%D\" /LOG=\"%L\" /BOGUS", BadSwitch, 1639, false, false },
+        { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", ProgramMedia, 1639, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DiskSmall, 112, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", NoTerrain, 1612, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Unreadable, 1612, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Locked, 1603, true, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%D\\install.log\"", NoLogFolder, 1622, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Running, 1618, false, false },
+        { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", Cancel, 1602, false, false },
+        { "/SILENT /NOCANCEL /DIR=\"%D\" /LOG=\"%L\"", NoCancel, 0, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsers, 0, true, true },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
+    };
+    for (const SilentCase& c : cases)
+        RunSilent(c);
 }

@@ -32,6 +32,13 @@ bool Process::WaitExit(DWORD timeoutMs)
     return ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
 
+DWORD Process::ExitCode() const
+{
+    DWORD dwCode = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_pi.hProcess, &dwCode);
+    return dwCode;
+}
+
 namespace {
 struct Search
 {

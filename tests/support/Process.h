@@ -18,6 +18,10 @@ public:
 
     bool Start(const std::string& exePath, const std::string& workingDir, const std::string& arguments = "");
     bool WaitExit(DWORD timeoutMs = 20000);  // false while it still runs
+    DWORD ExitCode() const;                  // STILL_ACTIVE while it runs
+    // Until it waits for input. Wine's dialog loop shows its dialog with SW_SHOWNORMAL when
+    // its queue first runs empty: a window changed from outside before that is changed back.
+    bool WaitIdle() const { return ::WaitForInputIdle(m_pi.hProcess, 20000) == 0; }
 
     // Visible top-level windows of this process.
     std::vector<HWND> TopWindows() const;

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// A wrong launcher folder loses the install list and the data beside the exe.
+// A wrong launcher folder loses the install list and the data beside the exe, also when
+// the launcher is started from a share or through the long-path prefix.
 TEST(LauncherDirTest, CutsTheLengthOfNameDotExe)
 {
     struct Case { std::string modulePath, exeName, dir; } cases[] = {
@@ -13,6 +14,9 @@ TEST(LauncherDirTest, CutsTheLengthOfNameDotExe)
         { "C:\\media\\VORMEL\\VORMELSetup.exe", "VORMELSetup", "C:\\media\\VORMEL\\" },
         { "\\\\server\\share\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\" },
         { "D:\\cd\\setup.com", "setup", "D:\\cd\\" },        // only the length counts
+        { "UNC\\server\\share\\dvd\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\dvd\\" },  // Wine
+        { "\\\\?\\UNC\\server\\share\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\" },
+        { "\\\\?\\C:\\media\\Setup.exe", "Setup", "C:\\media\\" },
         { "Z:\\tmp\\\x95\x5C\\Setup.exe", "Setup", "Z:\\tmp\\\x95\x5C\\" },
         { "C:\\" + std::string(300, 'd') + "\\Setup.exe", "Setup", "C:\\" + std::string(300, 'd') + "\\" },
     };

@@ -1,0 +1,67 @@
+// The launcher's switches, for deployment tools that install the database on many PCs
+// without a person at each: what a command line asks for, or why it is not valid.
+// Switches are case-insensitive, start with '/' or '-', and take a value after '='
+// (in quotes when it holds spaces; quotes are dropped wherever they stand).
+#pragma once
+
+#include "platform/String.h"
+
+// The process's exit codes, as deployment tools read them.
+enum LauncherExitCode
+{
+    exitInstalled = 0,
+    exitDiskFull = 112,
+    exitCancelled = 1602,
+    exitFailed = 1603,
+    exitMediaUnreadable = 1612,
+    exitAlreadyRunning = 1618,
+    exitLogUnwritable = 1622,
+    exitBadCommandLine = 1639,
+};
+
+// "installed", "cancelled", ... for the log's last line.
+LPCSTR ExitCodeMeaning(int nExitCode);
+
+class CCommandLine
+{
+public:
+    enum Mode
+    {
+        modeInteractive,   // today's launcher: questions, folder chooser, boxes
+        modeSilent,        // the progress window only
+        modeVerySilent,    // no window at all
+    };
+
+    // What follows the program's name in a command line, without the blanks before it.
+    static LPCSTR SkipProgramName(LPCSTR pszCommandLine);
+
+    // Reads the arguments; false (with the reason in GetError) when the line is not valid.
+    bool Parse(LPCSTR pszArguments);
+
+    Mode GetMode() const { return m_mode; }
+    bool IsSilent() const { return m_mode != modeInteractive; }
+    const CString& GetDir() const { return m_strDir; }          // "" when not given
+    bool WantsLog() const { return m_bLog || IsSilent(); }
+    const CString& GetLogFile() const { return m_strLogFile; }  // "": a new file in %TEMP%
+    bool CanCancel() const { return !m_bNoCancel; }
+    bool ForAllUsers() const { return m_bAllUsers; }
+    bool WantsHelp() const { return m_bHelp; }
+    const CString& GetError() const { return m_strError; }
+
+    // The text of the help box: the switches and the exit codes.
+    static LPCSTR HelpText();
+
+private:
+    bool Take(const CString& strToken);
+    bool Refuse(LPCSTR pszFormat, const CString& strWhat);
+
+    Mode m_mode = modeInteractive;
+    CString m_strDir;
+    bool m_bDirGiven = false;
+    bool m_bLog = false;
+    CString m_strLogFile;
+    bool m_bNoCancel = false;
+    bool m_bAllUsers = false;
+    bool m_bHelp = false;
+    CString m_strError;
+};

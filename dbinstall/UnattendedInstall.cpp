@@ -1,0 +1,204 @@
+#include "dbinstall/UnattendedInstall.h"
+
+#include "dbinstall/ActiveSetup.h"
+#include "dbinstall/DatabaseInstall.h"
+#include "launcher/InstallList.h"
+#include "platform/copy/CopyPath.h"
+#include "platform/copy/CopyWithProgress.h"
+#include "platform/copy/FileTreeCopier.h"
+
+#include <cstring>
+
+namespace {
+
+const int kRetries = 5;
+const DWORD kRetryMillis = 2000;
+const ULONGLONG kMegabyte = 1024ull * 1024;
+
+CString ErrorLine(LPCSTR pszWhat, DWORD dwError)
+{
+    CString strLine;
+    strLine.Format("%s (error %lu: %s)", pszWhat, static_cast<unsigned long>(dwError),
+                   static_cast<LPCSTR>(SystemErrorMessage(dwError)));
+    return strLine;
+}
+
+// Where a person would be asked Retry or Cancel, tries again by itself: a share or a disc
+// may come back, a file in use may be closed. The same fault a sixth time fails the copy:
+// the same error with the same text, or with no byte copied since (the free space that a
+// text names changes while others use the disk).
+class CRetryingCopier : public CFileTreeCopier
+{
+public:
+    explicit CRetryingCopier(CLogFile& log) : m_log(log) {}
+
+protected:
+    Recovery OnRecoverableError(const CString& strText, DWORD dwError) override
+    {
+        ULONGLONG ullDone = GetBytesDone();
+        bool bSame = dwError == m_dwLastError && (strText == m_strLastText || ullDone == m_ullDoneAtLast);
+        m_nTries = bSame ? m_nTries + 1 : 1;
+        m_strLastText = strText;
+        m_dwLastError = dwError;
+        m_ullDoneAtLast = ullDone;
+        m_log.Write(ErrorLine(strText, dwError));
+        if (m_nTries > kRetries)
+            return recoverFail;
+        CString strLine;
+        strLine.Format("Trying again (%d of %d) in %lu seconds.", m_nTries, kRetries,
+                       static_cast<unsigned long>(kRetryMillis / 1000));
+        m_log.Write(strLine);
+        // The progress window's Cancel still ends the copy meanwhile.
+        for (DWORD dwStart = ::GetTickCount(); ::GetTickCount() - dwStart < kRetryMillis; ::Sleep(50))
+        {
+            if (IsCancelRequested())
+                return recoverCancel;
+        }
+        return recoverRetry;
+    }
+
+private:
+    CLogFile& m_log;
+    CString m_strLastText;
+    DWORD m_dwLastError = 0;
+    ULONGLONG m_ullDoneAtLast = 0;
+    int m_nTries = 0;
+};
+
+bool IsFolder(const CString& strPath)
+{
+    DWORD dwAttributes = ::GetFileAttributesA(strPath);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Whether the copy's report names a file or folder on the media.
+bool NamesMedia(const CString& strReport, const CString& strLauncherDir)
+{
+    for (const char* pszFolder : g_rgszDatabaseFolders)
+    {
+        CString strQuoted = "\"" + strLauncherDir + pszFolder;
+        if (std::strstr(strReport, strQuoted) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+unsigned long Megabytes(ULONGLONG ullBytes)
+{
+    return static_cast<unsigned long>((ullBytes + kMegabyte - 1) / kMegabyte);
+}
+
+// The bytes of the files beneath a folder.
+ULONGLONG TreeBytes(const CString& strFolder)
+{
+    ULONGLONG ullBytes = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA(strFolder + "\\*", &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return 0;
+    do
+    {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ullBytes += CCopyPath::IsDotEntry(fd.cFileName) ? 0 : TreeBytes(strFolder + "\\" + fd.cFileName);
+        else
+            ullBytes += (static_cast<ULONGLONG>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    return ullBytes;
+}
+
+}  // namespace
+
+void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log)
+{
+    if (!log.IsOpen())
+        return;
+    ULONGLONG ullData = 0;
+    for (const char* pszFolder : g_rgszDatabaseFolders)
+        ullData += TreeBytes(strLauncherDir + pszFolder);
+    CString strVolume = CCopyPath::RootOf(strRoot);
+    ULARGE_INTEGER free, total, freeTotal;
+    CString strLine;
+    if (::GetDiskFreeSpaceExA(strVolume, &free, &total, &freeTotal))
+        strLine.Format("Free space: the data need %lu MB, %lu MB are free on %s", Megabytes(ullData),
+                       static_cast<unsigned long>(free.QuadPart / kMegabyte), static_cast<LPCSTR>(strVolume));
+    else
+        strLine.Format("Free space: the data need %lu MB; the free space of %s is not known", Megabytes(ullData),
+                       static_cast<LPCSTR>(strVolume));
+    log.Write(strLine);
+}
+
+bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log)
+{
+    bool bWritten = RegisterDatabasePath(strRoot) != FALSE;
+    log.Write(CString(bWritten ? "Wrote " : "Could not write ") + DATABASE_PATH_VALUE " = \"" + strRoot
+              + "\" under HKEY_CURRENT_USER\\" DATABASE_PATH_KEY ".");
+    if (!bAllUsers)
+        return bWritten;
+    CString strVersion;
+    LONG lResult = RegisterActiveSetup(strRoot, strVersion);
+    if (lResult == ERROR_SUCCESS)
+        log.Write("Registered for every user at their next logon: HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
+                  ", Version " + strVersion + ", StubPath " + ActiveSetupStubPath(strRoot));
+    else
+        log.Write(ErrorLine("Could not write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
+                            " (run as an administrator or as LocalSystem)", static_cast<DWORD>(lResult)));
+    return bWritten && lResult == ERROR_SUCCESS;
+}
+
+int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& strLauncherDir, CLogFile& log)
+{
+    int nMode = 0;
+    CString strInstaller;
+    CString strList = strLauncherDir + INSTALL_LIST_NAME;
+    if (!ReadInstallListFile(strList, strLauncherDir, nMode, strInstaller))
+    {
+        log.Write("Cannot open the install list \"" + strList + "\".");
+        return exitMediaUnreadable;
+    }
+    if (nMode != 1)
+    {
+        log.Write("This media installs the product, not the database; its installer has switches of its own: \""
+                  + strInstaller + "\".");
+        return exitBadCommandLine;
+    }
+    for (const char* pszFolder : g_rgszDatabaseFolders)
+    {
+        if (!IsFolder(strLauncherDir + pszFolder))
+        {
+            DWORD dwError = ::GetLastError();
+            log.Write(ErrorLine("The media lacks the data folder \"" + strLauncherDir + pszFolder + "\"", dwError));
+            return exitMediaUnreadable;
+        }
+    }
+
+    CString strRoot = MakeDestinationRoot(commandLine.GetDir());
+    log.Write("Destination: " + strRoot);
+    LogSpace(strLauncherDir, strRoot, log);
+
+    CRetryingCopier copier(log);
+    for (const char* pszFolder : g_rgszDatabaseFolders)
+        copier.AddCopyJob(strLauncherDir + pszFolder, strRoot + pszFolder);
+    CopyWindow window = commandLine.GetMode() == CCommandLine::modeVerySilent ? copyWindowNone
+        : commandLine.CanCancel()                                            ? copyWindowWithCancel
+                                                                             : copyWindowNoCancel;
+    DWORD dwResult = CopyUnattended(copier, "Copying...", window);
+
+    if (dwResult == ERROR_SUCCESS)
+    {
+        CString strLine;
+        strLine.Format("Copied the database: %lu MB.", Megabytes(copier.GetTotalBytes()));
+        log.Write(strLine);
+        bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
+        return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
+    }
+    if (dwResult == ERROR_CANCELLED)
+    {
+        log.Write("Cancelled with the progress window's Cancel; the registry was not touched.");
+        return exitCancelled;
+    }
+    log.Write(ErrorLine("The copy failed: " + copier.GetErrorDescription(), dwResult));
+    if (dwResult == ERROR_DISK_FULL || dwResult == ERROR_HANDLE_DISK_FULL)
+        return exitDiskFull;
+    return NamesMedia(copier.GetErrorDescription(), strLauncherDir) ? exitMediaUnreadable : exitFailed;
+}

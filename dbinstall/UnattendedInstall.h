@@ -1,0 +1,20 @@
+// The database installation of a run without a person at the PC (/SILENT, /VERYSILENT):
+// what the Yes, Yes and folder choice of the database screen would do, with no question
+// and no box, every step written to the log, and an exit code for the deployment tool.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "platform/LogFile.h"
+
+// Logs the bytes of the media's data folders and the free space of the destination's volume.
+void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log);
+
+// Writes "reriPath" for the running account and, with bAllUsers, the Active Setup
+// component that writes it for every user at their next logon; logs each write. True when
+// everything was written.
+bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log);
+
+// Installs from the media in strLauncherDir into the command line's /DIR; returns the exit
+// code (LauncherExitCode). An error that trying again may mend is tried again up to five
+// more times, two seconds apart, before the run fails with it.
+int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& strLauncherDir, CLogFile& log);
