@@ -6,6 +6,7 @@
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
 #include "dbinstall/UnattendedInstall.h"
+#include "platform/SystemError.h"
 #include "platform/copy/CopyWithProgress.h"
 
 void CLauncherDlg::OnInstallDatabase()

@@ -3,6 +3,7 @@
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "launcher/InstallList.h"
+#include "platform/SystemError.h"
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopyWithProgress.h"
 #include "platform/copy/FileTreeCopier.h"

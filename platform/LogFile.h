@@ -29,6 +29,3 @@ private:
     CString m_strPath;
     CRITICAL_SECTION m_lock;
 };
-
-// The system's own text for a Win32 error, without its line end ("Error N." when it has none).
-CString SystemErrorMessage(DWORD dwError);

@@ -4,6 +4,7 @@
 #include "platform/copy/CopyWithProgress.h"
 
 #include "platform/copy/CopyPath.h"
+#include "platform/SystemError.h"
 #include "platform/copy/CopyProgressDlg.h"
 #include "platform/copy/FileTreeCopier.h"
 
@@ -30,24 +31,6 @@ unsigned __stdcall WorkerMain(void* pParam)
     return 0;
 }
 
-// The system's text for an error, without its trailing line end.
-CString SystemErrorText(DWORD dwError)
-{
-    LPSTR pszText = nullptr;
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS
-                                   | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                               nullptr, dwError, 0, reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
-    CString strText;
-    if (n > 0 && pszText != nullptr)
-        strText = CString(pszText, static_cast<int>(n));
-    if (pszText != nullptr)
-        ::LocalFree(pszText);
-    strText.TrimRight();
-    if (strText.IsEmpty())
-        strText.Format("Error %lu.", static_cast<unsigned long>(dwError));
-    return strText;
-}
-
 // The copier whose errors that trying again may mend are put to the user, in the progress
 // window's box with Retry and Cancel.
 class CAskingCopier : public CFileTreeCopier
@@ -58,7 +41,7 @@ public:
 protected:
     Recovery OnRecoverableError(const CString& strText, DWORD dwError) override
     {
-        CString strBox = strText + "\r\n\r\n" + SystemErrorText(dwError);
+        CString strBox = strText + "\r\n\r\n" + SystemErrorMessage(dwError);
         return m_pProgress->AskRetry(strBox) ? recoverRetry : recoverCancel;
     }
 };
@@ -155,7 +138,7 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
         CString strText = copier.GetErrorDescription();
         if (!strText.IsEmpty())
             strText += "\r\n\r\n";
-        strText += SystemErrorText(dwResult);
+        strText += SystemErrorMessage(dwResult);
         ::MessageBoxA(progress.m_hWnd, strText, pszTitle, MB_OK | MB_ICONERROR);
     }
     progress.DestroyWindow();
