@@ -19,7 +19,7 @@ public:
         other.m_p = nullptr;
         other.m_nSize = other.m_nCapacity = 0;
     }
-    ~CSimpleArray() { RemoveAll(); std::free(m_p); }
+    ~CSimpleArray() { RemoveAll(); std::free(static_cast<void*>(m_p)); }
 
     int GetSize() const { return m_nSize; }
     bool IsEmpty() const { return m_nSize == 0; }
@@ -34,7 +34,7 @@ public:
     {
         if (m_nSize == m_nCapacity)
             Grow();
-        return *new (m_p + m_nSize++) T(item);
+        return *new (static_cast<void*>(m_p + m_nSize++)) T(item);
     }
 
     void RemoveAll()
