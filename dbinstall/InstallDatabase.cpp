@@ -61,17 +61,15 @@ void CLauncherDlg::OnInstallDatabase()
     {
         pszOutcome = "Installation went wrong.";
         nType = MB_OK;
+        CString strLine;
+        strLine.Format("The copy failed with error %d: %s", nResult,
+                       static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
+        log.Write(strLine);
     }
     else if (RegisterDestination(strDestinationRoot, pApp->m_commandLine.ForAllUsers(), log))
     {
         pszOutcome = "Installation completed.";
         nType = MB_ICONINFORMATION;
-    }
-    if (nResult != 0 && !fileOp.fAnyOperationsAborted)
-    {
-        CString strLine;
-        strLine.Format("The copy failed with error %d: %s", nResult, static_cast<LPCSTR>(SystemErrorMessage(nResult)));
-        log.Write(strLine);
     }
     log.Write(pszOutcome);
     AfxMessageBox(pszOutcome, nType);
