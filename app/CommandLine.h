@@ -4,20 +4,8 @@
 // (in quotes when it holds spaces; quotes are dropped wherever they stand).
 #pragma once
 
+#include "dbinstall/ExitCode.h"
 #include "platform/String.h"
-
-// The process's exit codes, as deployment tools read them.
-enum LauncherExitCode
-{
-    exitInstalled = 0,
-    exitDiskFull = 112,
-    exitCancelled = 1602,
-    exitFailed = 1603,
-    exitMediaUnreadable = 1612,
-    exitAlreadyRunning = 1618,
-    exitLogUnwritable = 1622,
-    exitBadCommandLine = 1639,
-};
 
 // "installed", "cancelled", ... for the log's last line.
 LPCSTR ExitCodeMeaning(int nExitCode);

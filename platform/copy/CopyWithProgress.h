@@ -24,8 +24,9 @@
 // folder path shorter than MAX_PATH - 12 (CreateDirectoryA's limit); otherwise nothing is
 // made and a box with OK says why. No file may stand where a folder goes or the other way
 // round, and each destination volume must have the free space the copy needs (CCopySpace).
-// While the call runs, a progress window without owner shows the copy (caption the title,
-// the file being copied, a bar over the total bytes, the megabytes copied and the time
+// The run and its window are RunAsking's (RunWithProgress.h), the file work
+// CFileTreeCopier's. While the call runs, a progress window without owner shows the copy
+// (caption the title, the file being copied, a bar over the total bytes, the megabytes copied and the time
 // left, a Cancel button); the call returns only when the copy has ended, but runs the
 // thread's messages meanwhile, so every window of the program keeps answering. A WM_QUIT
 // that arrives meanwhile is posted again before the call returns. The file work runs on
@@ -54,18 +55,3 @@
 // Returns 0 on success or a Windows error code; always writes lpFileOp->fAnyOperationsAborted
 // (TRUE only when the user cancelled).
 int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp);
-
-class CFileTreeCopier;
-
-// For a run without a person at the PC: runs a copier whose jobs are added, and whose own
-// OnRecoverableError decides what an error that trying again may mend comes to; no box is
-// ever shown. The progress window (caption pszTitle) only with copyWindowWithCancel or
-// copyWindowNoCancel, the latter without its Cancel (Escape and the close box do nothing
-// either). Returns what the copier's Run returns.
-enum CopyWindow
-{
-    copyWindowNone,
-    copyWindowNoCancel,
-    copyWindowWithCancel,
-};
-DWORD CopyUnattended(CFileTreeCopier& copier, LPCSTR pszTitle, CopyWindow window);
