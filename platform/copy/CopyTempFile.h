@@ -4,7 +4,7 @@
 // file is whole does it move to its own name, replacing what stood there in one step, so a
 // file under its own name is always complete: after an error, a cancel or a kill, the
 // earlier file or none. A kill can leave the temporary file itself; the next copy into the
-// folder removes it (RemoveLeftovers). The file is held open without sharing while it is
+// folder removes it (CCopyLeftovers). The file is held open without sharing while it is
 // written, so that the clean-up of a second copy into the same folder cannot take it.
 // The four digits start at a different place in every run.
 //
@@ -44,12 +44,6 @@ public:
     // Whether a file or folder name is one that NextName gives.
     static bool IsTempName(LPCSTR pszName);
 
-    // Deletes the temporary files and folders (with all they hold) that an earlier copy
-    // left in the folder: files of the engine's names that no one holds, and folders that
-    // carry the engine's marker and no running copy holds (CCopyTempFolder). Links and
-    // junctions are left alone.
-    static void RemoveLeftovers(const CString& strFolder);
-
     // Moves a file onto strDest, replacing a file there (a read-only, hidden or system one
     // too). 0 or the system's error.
     static DWORD MoveReplacing(const CString& strFrom, const CString& strDest);
@@ -57,26 +51,6 @@ public:
     // Renames the open file or folder to strDest (a full path) through its handle, which
     // needs DELETE access; ERROR_NOT_SUPPORTED where the system cannot (Windows XP).
     static DWORD RenameHandle(HANDLE hFile, const CString& strDest, bool bReplace);
-
-    // Runs a step again after growing pauses, for a few seconds, while another program's
-    // hold refuses it (a virus scanner or a sync client opens new files for a moment);
-    // returns the step's last result.
-    template <class Step>
-    static DWORD WaitOutHolds(Step step)
-    {
-        DWORD dwError = step();
-        for (DWORD dwPause = 50; dwPause <= kLongestHoldPause && IsHoldError(dwError); dwPause *= 2)
-        {
-            ::Sleep(dwPause);
-            dwError = step();
-        }
-        return dwError;
-    }
-    static constexpr DWORD kLongestHoldPause = 1600;
-    static bool IsHoldError(DWORD dwError)
-    {
-        return dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION || dwError == ERROR_ACCESS_DENIED;
-    }
 
 private:
     DWORD CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttributes);
