@@ -5,6 +5,7 @@
 #include "app/LauncherApp.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
+#include "dbinstall/InstallRecorder.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyWithProgress.h"
@@ -32,6 +33,8 @@ void CLauncherDlg::OnInstallDatabase()
     if (AfxMessageBox("The installation is started. Is it all right?", MB_YESNO) != IDYES)
         return;
 
+    CInstallRecorder recorder;
+    recorder.Prepare(GetLauncherDir(), strDestinationRoot, LogEdition(GetLauncherDir(), log), log);
     CString strFrom = BuildCopyList(GetLauncherDir());
     CString strTo = BuildCopyList(strDestinationRoot);
 
@@ -57,14 +60,17 @@ void CLauncherDlg::OnInstallDatabase()
         pszOutcome = "Installation was interrupted by the user.";
         nType = MB_OK;
     }
-    else if (nResult != 0)
+    else if (nResult != 0 || recorder.Commit(log) != ERROR_SUCCESS)
     {
         pszOutcome = "Installation went wrong.";
         nType = MB_OK;
-        CString strLine;
-        strLine.Format("The copy failed with error %d: %s", nResult,
-                       static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
-        log.Write(strLine);
+        if (nResult != 0)
+        {
+            CString strLine;
+            strLine.Format("The copy failed with error %d: %s", nResult,
+                           static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
+            log.Write(strLine);
+        }
     }
     else if (RegisterDestination(strDestinationRoot, pApp->m_commandLine.ForAllUsers(), log))
     {

@@ -1,7 +1,9 @@
 #include "dbinstall/UnattendedInstall.h"
 
 #include "dbinstall/ActiveSetup.h"
+#include "dbinstall/DatabaseEdition.h"
 #include "dbinstall/DatabaseInstall.h"
+#include "dbinstall/InstallRecorder.h"
 #include "launcher/InstallList.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyPath.h"
@@ -129,6 +131,15 @@ void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& l
     log.Write(strLine);
 }
 
+CString LogEdition(const CString& strLauncherDir, CLogFile& log)
+{
+    bool bFromMedia = false;
+    CString strEdition = DatabaseEdition(strLauncherDir, &bFromMedia);
+    log.Write("Database edition: " + strEdition
+              + (bFromMedia ? " (the install list's fourth line)" : " (the launcher's version: the media names none)"));
+    return strEdition;
+}
+
 bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log)
 {
     bool bWritten = RegisterDatabasePath(strRoot) != FALSE;
@@ -176,6 +187,8 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
     CString strRoot = MakeDestinationRoot(commandLine.GetDir());
     log.Write("Destination: " + strRoot);
     LogSpace(strLauncherDir, strRoot, log);
+    CInstallRecorder recorder;
+    recorder.Prepare(strLauncherDir, strRoot, LogEdition(strLauncherDir, log), log);
 
     CRetryingCopier copier(log);
     for (const char* pszFolder : g_rgszDatabaseFolders)
@@ -190,6 +203,8 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
         CString strLine;
         strLine.Format("Copied the database: %lu MB.", Megabytes(copier.GetTotalBytes()));
         log.Write(strLine);
+        if (recorder.Commit(log) != ERROR_SUCCESS)
+            return exitFailed;
         bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
         return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
     }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <sddl.h>
 #include <shlwapi.h>
 
@@ -107,17 +109,35 @@ void Scratch(const std::string& path, Disc disc)
     }));
 }
 
-// The three folders as on the media, and nothing else (no temporary file or folder).
-void ExpectCopied(const std::string& folder, const std::string& destRoot)
+// The three folders as on the media, the install record naming each of their files with its
+// size and each folder, and nothing else (no temporary file or folder).
+void ExpectCopied(const std::string& folder, const std::string& destRoot, const std::string& edition, bool bRootMade)
 {
     std::map<std::string, std::string> expected;
+    std::multiset<std::string> lines = { "VORMEL installation record 1", "edition\t" + edition,
+                                         bRootMade ? "root\tmade" : "root\tfound" };
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
     {
         expected[name] = "<dir>";
+        lines.insert("folder\t" + std::string(name));
         for (const auto& entry : Snapshot(folder + name))
-            expected[name + ("\\" + entry.first)] = entry.second;
+        {
+            std::string path = name + ("\\" + entry.first), size = std::to_string(entry.second.size());
+            expected[path] = entry.second;
+            if (entry.second[0] == '<')
+                size = entry.second.substr(1, entry.second.find(' ') - 1);
+            lines.insert(entry.second == "<dir>" ? "folder\t" + path : "file\t" + size + "\t" + path);
+        }
     }
-    EXPECT_EQ(expected, Snapshot(destRoot));
+    lines.insert("end\t" + std::to_string(lines.size() - 3));
+    std::map<std::string, std::string> copied = Snapshot(destRoot);
+    std::string record = copied["VORMELInstallRecord.txt"];
+    copied.erase("VORMELInstallRecord.txt");
+    EXPECT_EQ(expected, copied);
+    std::multiset<std::string> recorded;
+    for (size_t at = 0, end; (end = record.find("\r\n", at)) != std::string::npos; at = end + 2)
+        recorded.insert(record.substr(at, end - at));
+    EXPECT_EQ(lines, recorded) << record;
 }
 
 struct Case
@@ -227,7 +247,7 @@ void RunInstallation(const Case& c, const std::string& folder)
     pLock.reset();
     EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
-        ExpectCopied(folder, destRoot);
+        ExpectCopied(folder, destRoot, folder == "R:\\" ? "2027.1" : "1.0.1.1", false);
     else if (c.fault != CancelCopy && c.fault != ScratchedCancel)
     {
         EXPECT_TRUE(Snapshot(destRoot).empty());
@@ -395,7 +415,7 @@ void RunSilent(const SilentCase& c)
 
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
-        ExpectCopied(dist.folder, root);
+        ExpectCopied(dist.folder, root, "1.0.1.1", true);
     bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
