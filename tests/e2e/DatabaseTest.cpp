@@ -305,7 +305,7 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare, AllUsersLocked };
+              Unreadable, AllUsers, FromShare, AllUsersLocked, DamagedRecord };
 
 struct SilentCase
 {
@@ -370,6 +370,9 @@ void RunSilent(const SilentCase& c)
         Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
     if (c.fault == AllUsers)
         ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "1,0,0,41", 9);
+    if (c.fault == DamagedRecord)  // a user's edit: taken as no record, and replaced
+        dest.Write("new\\\x92\x6E\x90\x7D\x95\x5C\\VORMELInstallRecord.txt",
+                   "VORMEL installation record 1\r\nedition\t1\r\nroot\tmade\r\nfile\t1\tterrain\\..\\..\\x\r\nend\t1\r\n");
     if (c.fault == FromShare)
     {
         // \\vormelsrv\share is the distribution folder, as Wine serves shares.
@@ -415,7 +418,7 @@ void RunSilent(const SilentCase& c)
 
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
-        ExpectCopied(dist.folder, root, "1.0.1.1", true);
+        ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord);
     bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
@@ -438,6 +441,7 @@ void RunSilent(const SilentCase& c)
     }
     EXPECT_TRUE(c.fault != ProgramMedia || text.find("Installer\\Setup.exe\"") != std::string::npos) << text;
     EXPECT_TRUE(c.fault != AllUsersLocked || text.find("Could not write HKEY_LOCAL_MACHINE") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != DamagedRecord || text.find("(line 4 names a path outside") != std::string::npos) << text;
     if (c.fault == Unreadable)
     {
         EXPECT_NE(std::string::npos, text.find("(5 of 5)")) << text;
@@ -487,6 +491,7 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsers, 0, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);
