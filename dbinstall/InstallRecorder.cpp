@@ -1,6 +1,7 @@
 #include "dbinstall/InstallRecorder.h"
 
 #include "dbinstall/DatabaseInstall.h"
+#include "dbinstall/RecordedRemoval.h"
 #include "platform/SystemError.h"
 
 #include <cwchar>
@@ -161,7 +162,16 @@ void CInstallRecorder::Scan(LPWSTR pszMedia, LPWSTR pszDest, const CString& strR
 
 DWORD CInstallRecorder::Commit(CLogFile& log)
 {
-    // What an earlier edition put here and this one lacks is still ours until it is removed.
+    if (!m_earlier.m_items.IsEmpty())
+    {
+        CRemovalCounts counts;
+        RemoveRecordedItems(m_strRoot, m_earlier, &m_record, log, counts);
+        CString strLine;
+        strLine.Format("Removed what the earlier installation put here and this media lacks: %d files and %d "
+                       "folders; %d files stayed.", counts.nFilesRemoved, counts.nFoldersRemoved, counts.nFilesStayed);
+        log.Write(strLine);
+    }
+    // What an earlier installation put here and could not be removed is still ours.
     WCHAR szPath[kWidePath];
     for (const CRecordedItem& item : m_earlier.m_items)
     {

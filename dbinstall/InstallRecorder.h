@@ -15,9 +15,10 @@ public:
     // there (a damaged one is logged and taken as none).
     void Prepare(const CString& strLauncherDir, const CString& strRoot, const CString& strEdition, CLogFile& log);
 
-    // After the copy succeeded: writes the record, which names the media's files, the
-    // folders made now or recorded before, and the files of the earlier record that the
-    // media lacks and that are still there. 0, or the error of the failed write (logged).
+    // After the copy succeeded: removes what the earlier record names and the media lacks
+    // (its files, then its folders left empty; never anything else), then writes the
+    // record, which names the media's files, the folders made now or recorded before, and
+    // whatever of the earlier record stayed. 0, or the error of the failed write (logged).
     DWORD Commit(CLogFile& log);
 
     const CInstallRecord& GetRecord() const { return m_record; }

@@ -310,6 +310,15 @@ DWORD CHeldFolder::DeleteBelow(const CString& strRelPath) const
     return DeleteBelowParts(szPath);
 }
 
+DWORD CHeldFolder::DeleteBelow(LPCWSTR pszRelPath) const
+{
+    WCHAR szPath[MAX_PATH];
+    if (pszRelPath == nullptr || pszRelPath[0] == L'\0' || ::lstrlenW(pszRelPath) >= MAX_PATH)
+        return ERROR_INVALID_NAME;
+    ::lstrcpyW(szPath, pszRelPath);
+    return DeleteBelowParts(szPath);
+}
+
 DWORD CHeldFolder::DeleteBelowParts(LPWSTR pszPath) const
 {
     // The first part ends at the first separator; the last part is deleted inside the

@@ -84,6 +84,8 @@ public:
     // empty stays (ERROR_DIR_NOT_EMPTY). ERROR_INVALID_NAME for "..", ".", an empty part
     // or a stream name; ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when already gone.
     DWORD DeleteBelow(const CString& strRelPath) const;
+    // The same with the path in UTF-16, for names kept as the file system has them.
+    DWORD DeleteBelow(LPCWSTR pszRelPath) const;
 
     // A name that opens a child and nothing else: not empty, not "." or "..", no '\',
     // '/' or ':'.

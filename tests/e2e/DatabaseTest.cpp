@@ -305,7 +305,7 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare, AllUsersLocked, DamagedRecord };
+              Unreadable, AllUsers, FromShare, AllUsersLocked, DamagedRecord, Upgrade, CancelUpgrade };
 
 struct SilentCase
 {
@@ -364,7 +364,16 @@ void RunSilent(const SilentCase& c)
     if (c.fault == NoTerrain)
         ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
     // Long enough to see a window that should not be there, and to press Cancel.
-    if (c.fault == Cancel || c.fault == NoCancel || c.fault == Clean)
+    // An earlier edition recorded terrain\old.csv and terrain\gone\, which this media lacks.
+    const std::string earlier = "VORMEL installation record 1\r\nedition\t2025.1\r\nroot\tmade\r\nfolder\tterrain\r\n"
+                                "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\nend\t4\r\n";
+    bool bEarlier = c.fault == Upgrade || c.fault == CancelUpgrade, bCancel = c.fault == Cancel || c.fault == CancelUpgrade;
+    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\mine.txt", "VORMELInstallRecord.txt" })
+    {
+        if (bEarlier)
+            dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
+    }
+    if (bCancel || c.fault == NoCancel || c.fault == Clean)
         WriteSparse(dist.folder + "terrain\\large.bin", (c.fault == Clean ? 200 : 400) << 20);
     if (c.fault == Unreadable)
         Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
@@ -392,12 +401,12 @@ void RunSilent(const SilentCase& c)
     Process launcher;
     ASSERT_TRUE(launcher.Start(exe, dest.Path(), args));
     HWND hProgress = nullptr;
-    if (c.fault == Cancel || c.fault == NoCancel)
+    if (bCancel || c.fault == NoCancel)
     {
         hProgress = launcher.WaitPopup(nullptr, L"Copying...");
         ASSERT_NE(nullptr, hProgress);
-        EXPECT_EQ(c.fault == Cancel, ::IsWindowVisible(Item(hProgress, IDCANCEL)) != FALSE);
-        if (c.fault == Cancel)
+        EXPECT_EQ(bCancel, ::IsWindowVisible(Item(hProgress, IDCANCEL)) != FALSE);
+        if (bCancel)
             Click(hProgress, IDCANCEL);
         else
             PressKey(hProgress, VK_ESCAPE);
@@ -417,9 +426,16 @@ void RunSilent(const SilentCase& c)
     pLock.reset();
 
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
+    // The user's own file stays; a cancelled upgrade leaves the earlier record and its files.
+    EXPECT_TRUE(!bEarlier || ReadBytes(root + "\\terrain\\mine.txt") == "old");
+    if (c.fault == CancelUpgrade)
+    {
+        EXPECT_EQ(earlier + "old", ReadBytes(root + "\\VORMELInstallRecord.txt") + ReadBytes(root + "\\terrain\\old.csv"));
+    }
+    ::DeleteFileA((root + "\\terrain\\mine.txt").c_str());
     if (c.bCopied)
         ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord);
-    bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable;
+    bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
     if (c.dwCode != 1622)
@@ -492,6 +508,8 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Upgrade, 0, true, true },
+        { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", CancelUpgrade, 1602, false, false },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);
