@@ -111,11 +111,19 @@ void Scratch(const std::string& path, Disc disc)
 
 // The three folders as on the media, the install record naming each of their files with its
 // size and each folder, and nothing else (no temporary file or folder).
-void ExpectCopied(const std::string& folder, const std::string& destRoot, const std::string& edition, bool bRootMade)
+// A recorded folder that held a user's own file ("old" in mine.txt) stays with it, recorded.
+void ExpectCopied(const std::string& folder, const std::string& destRoot, const std::string& edition, bool bRootMade,
+                  const std::string& keptFolder = "")
 {
     std::map<std::string, std::string> expected;
     std::multiset<std::string> lines = { "VORMEL installation record 1", "edition\t" + edition,
                                          bRootMade ? "root\tmade" : "root\tfound" };
+    if (!keptFolder.empty())
+    {
+        expected[keptFolder] = "<dir>";
+        expected[keptFolder + "\\mine.txt"] = "old";
+        lines.insert("folder\t" + keptFolder);
+    }
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
     {
         expected[name] = "<dir>";
@@ -364,11 +372,13 @@ void RunSilent(const SilentCase& c)
     if (c.fault == NoTerrain)
         ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
     // Long enough to see a window that should not be there, and to press Cancel.
-    // An earlier edition recorded terrain\old.csv and terrain\gone\, which this media lacks.
+    // An earlier edition recorded terrain\old.csv and terrain\gone\, which this media lacks,
+    // and terrain\README.txt, which it has.
     const std::string earlier = "VORMEL installation record 1\r\nedition\t2025.1\r\nroot\tmade\r\nfolder\tterrain\r\n"
-                                "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\nend\t4\r\n";
+                                "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\n"
+                                "file\t42\tterrain\\README.txt\r\nend\t5\r\n";
     bool bEarlier = c.fault == Upgrade || c.fault == CancelUpgrade, bCancel = c.fault == Cancel || c.fault == CancelUpgrade;
-    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\mine.txt", "VORMELInstallRecord.txt" })
+    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELInstallRecord.txt" })
     {
         if (bEarlier)
             dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
@@ -426,15 +436,13 @@ void RunSilent(const SilentCase& c)
     pLock.reset();
 
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
-    // The user's own file stays; a cancelled upgrade leaves the earlier record and its files.
-    EXPECT_TRUE(!bEarlier || ReadBytes(root + "\\terrain\\mine.txt") == "old");
+    // A cancelled upgrade leaves the earlier record and its files.
     if (c.fault == CancelUpgrade)
     {
         EXPECT_EQ(earlier + "old", ReadBytes(root + "\\VORMELInstallRecord.txt") + ReadBytes(root + "\\terrain\\old.csv"));
     }
-    ::DeleteFileA((root + "\\terrain\\mine.txt").c_str());
     if (c.bCopied)
-        ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord);
+        ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord, bEarlier ? "terrain\\gone" : "");
     bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
