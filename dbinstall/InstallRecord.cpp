@@ -28,6 +28,14 @@ bool SameName(LPCSTR a, int cbA, LPCSTR b, int cbB)
     return true;
 }
 
+unsigned HashName(LPCSTR pch, int cb)
+{
+    unsigned nHash = 2166136261u;
+    for (int i = 0; i < cb; ++i)
+        nHash = (nHash ^ static_cast<unsigned char>(Lower(pch[i]))) * 16777619u;
+    return nHash;
+}
+
 bool IsDeviceName(LPCSTR pch, int cb)
 {
     // The name before its first dot: "nul.txt" opens the device as "nul" does.
@@ -126,17 +134,49 @@ void CInstallRecord::Add(const CString& strPath, ULONGLONG ullSize, bool bFolder
     item.strPath = strPath;
     item.ullSize = bFolder ? 0 : ullSize;
     item.bFolder = bFolder;
+    if (m_items.GetSize() * 2 <= m_slots.GetSize())
+    {
+        Index(m_items.GetSize() - 1);
+        return;
+    }
+    // Half full at most: twice the slots, every item placed again.
+    int nSlots = m_slots.GetSize() < 64 ? 64 : m_slots.GetSize() * 2;
+    m_slots.RemoveAll();
+    for (int i = 0; i < nSlots; ++i)
+        m_slots.Add(0);
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        Index(i);
+}
+
+void CInstallRecord::Index(int nItem)
+{
+    const CString& strPath = m_items[nItem].strPath;
+    unsigned nMask = static_cast<unsigned>(m_slots.GetSize()) - 1;
+    unsigned nSlot = HashName(strPath, strPath.GetLength()) & nMask;
+    while (m_slots[static_cast<int>(nSlot)] != 0)
+        nSlot = (nSlot + 1) & nMask;
+    m_slots[static_cast<int>(nSlot)] = nItem + 1;
 }
 
 int CInstallRecord::Find(const CString& strPath) const
 {
-    for (int i = 0; i < m_items.GetSize(); ++i)
+    if (m_slots.IsEmpty())
+        return -1;
+    unsigned nMask = static_cast<unsigned>(m_slots.GetSize()) - 1;
+    for (unsigned nSlot = HashName(strPath, strPath.GetLength()) & nMask; m_slots[static_cast<int>(nSlot)] != 0;
+         nSlot = (nSlot + 1) & nMask)
     {
-        const CString& strItem = m_items[i].strPath;
+        const CString& strItem = m_items[m_slots[static_cast<int>(nSlot)] - 1].strPath;
         if (SameName(strItem, strItem.GetLength(), strPath, strPath.GetLength()))
-            return i;
+            return m_slots[static_cast<int>(nSlot)] - 1;
     }
     return -1;
+}
+
+void CInstallRecord::RemoveAll()
+{
+    m_items.RemoveAll();
+    m_slots.RemoveAll();
 }
 
 ULONGLONG CInstallRecord::GetTotalBytes() const
@@ -166,14 +206,14 @@ CString CInstallRecord::Format() const
 
 bool CInstallRecord::Parse(LPCSTR pch, int cb, CString& strWhy)
 {
-    m_items.RemoveAll();
+    RemoveAll();
     m_strEdition.Empty();
     m_bRootMade = false;
     bool bEnded = false;
     int nLine = 0;
     auto Refuse = [&](LPCSTR pszWhat) {
         strWhy.Format("line %d %s", nLine, pszWhat);
-        m_items.RemoveAll();
+        RemoveAll();
         m_strEdition.Empty();
         m_bRootMade = false;
         return false;

@@ -34,17 +34,24 @@ public:
 
     CString m_strEdition;
     bool m_bRootMade = false;
-    CSimpleArray<CRecordedItem> m_items;
+    CSimpleArray<CRecordedItem> m_items;   // read here; added through Add, which indexes them
 
     void Add(const CString& strPath, ULONGLONG ullSize, bool bFolder);
-    // The index of the item with this path (letters compared without case), or -1.
+    // The index of the item with this path (letters compared without case), or -1; through
+    // a hash table, since a reinstall looks up each of thousands of paths in another record.
     int Find(const CString& strPath) const;
+    void RemoveAll();
     ULONGLONG GetTotalBytes() const;
 
     CString Format() const;
     // Reads the record's bytes; false, with the reason in strWhy and nothing kept, when any
     // part of it is out of form.
     bool Parse(LPCSTR pch, int cb, CString& strWhy);
+
+private:
+    void Index(int nItem);
+
+    CSimpleArray<int> m_slots;   // item index + 1 per slot, 0 for an empty one
 };
 
 // Whether a recorded path names a file or folder inside one of the database's folders of

@@ -94,7 +94,7 @@ void CInstallRecorder::Prepare(const CString& strLauncherDir, const CString& str
     if (dwEarlier == ERROR_SUCCESS)
         log.Write("An earlier installation is recorded here: edition " + m_earlier.m_strEdition + ".");
     else
-        m_earlier.m_items.RemoveAll();
+        m_earlier.RemoveAll();
 
     WCHAR szMedia[kWidePath], szDest[kWidePath];
     m_record.m_bRootMade = dwEarlier == ERROR_SUCCESS ? m_earlier.m_bRootMade
