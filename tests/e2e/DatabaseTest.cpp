@@ -313,7 +313,8 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare, AllUsersLocked, DamagedRecord, Upgrade, CancelUpgrade };
+              Unreadable, AllUsers, FromShare, AllUsersLocked, LogLink, SessionEnd, InUse, DamagedRecord, Upgrade,
+              CancelUpgrade };
 
 struct SilentCase
 {
@@ -336,7 +337,10 @@ std::string ActiveSetupValue(const char* pszName)
     ::RegCloseKey(hKey);
     DWORD dwValue = 0;
     ::CopyMemory(&dwValue, szValue, sizeof(dwValue));
-    return lResult != ERROR_SUCCESS ? "<none>" : dwType == REG_DWORD ? std::to_string(dwValue) : szValue;
+    char szExpanded[1024] = "";   // as Windows reads a REG_EXPAND_SZ, and only that
+    ::ExpandEnvironmentStringsA(szValue, szExpanded, sizeof(szExpanded));
+    return lResult != ERROR_SUCCESS ? "<none>" : dwType == REG_DWORD ? std::to_string(dwValue)
+        : dwType == REG_EXPAND_SZ ? szExpanded : szValue;
 }
 
 void RunSilent(const SilentCase& c)
@@ -383,12 +387,30 @@ void RunSilent(const SilentCase& c)
         if (bEarlier)
             dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
     }
-    if (bCancel || c.fault == NoCancel || c.fault == Clean)
+    if (bCancel || c.fault == NoCancel || c.fault == Clean || c.fault == SessionEnd)
         WriteSparse(dist.folder + "terrain\\large.bin", (c.fault == Clean ? 200 : 400) << 20);
     if (c.fault == Unreadable)
         Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
     if (c.fault == AllUsers)
-        ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "1,0,0,41", 9);
+        ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "9912,3123,5959,7", 17);
+    const std::string target = dest.Path() + "target.txt";
+    if (c.fault == LogLink)
+    {
+        // A hard link that a user planted where the log goes, to a file the log must not
+        // overwrite (Wine opens a symbolic link to a file as the file, reparse flag or not).
+        dest.Write("target.txt", "precious");
+        RunUnix("/bin/ln " + UnixPath(target) + " " + UnixPath(log));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(log.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    }
+    HANDLE hHeld = INVALID_HANDLE_VALUE;
+    if (c.fault == InUse)
+    {
+        // A file of an earlier installation that a running program holds.
+        WriteSparse(dist.folder + "terrain\\held.bin", 3, "new");
+        MakeDirs(root + "\\terrain");
+        WriteSparse(root + "\\terrain\\held.bin", 3, "old");
+        hHeld = ::CreateFileA((root + "\\terrain\\held.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
     if (c.fault == DamagedRecord)  // a user's edit: taken as no record, and replaced
         dest.Write("new\\\x92\x6E\x90\x7D\x95\x5C\\VORMELInstallRecord.txt",
                    "VORMEL installation record 1\r\nedition\t1\r\nroot\tmade\r\nfile\t1\tterrain\\..\\..\\x\r\nend\t1\r\n");
@@ -421,6 +443,17 @@ void RunSilent(const SilentCase& c)
         else
             PressKey(hProgress, VK_ESCAPE);
     }
+    if (c.fault == SessionEnd)
+    {
+        // What Windows sends a log-off's top-level windows: asked first, the copy asks it to wait.
+        HWND hGuard = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (hGuard = ::FindWindowA("VORMELSessionEnd", nullptr)) != nullptr; }));
+        DWORD_PTR dwAnswer = 1;
+        EXPECT_TRUE(::SendMessageTimeoutA(hGuard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                                          &dwAnswer));
+        EXPECT_EQ(0u, dwAnswer);
+        ::PostMessageA(hGuard, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    }
     // No window at all under /VERYSILENT, and no box beside the progress window under /SILENT.
     std::vector<HWND> shown;
     ASSERT_TRUE(WaitUntil([&] {
@@ -443,7 +476,9 @@ void RunSilent(const SilentCase& c)
     }
     if (c.bCopied)
         ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord, bEarlier ? "terrain\\gone" : "");
-    bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable;
+    if (hHeld != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hHeld);
+    bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
     if (c.dwCode != 1622)
@@ -464,7 +499,11 @@ void RunSilent(const SilentCase& c)
             << "地図表 in UTF-8";
     }
     EXPECT_TRUE(c.fault != ProgramMedia || text.find("Installer\\Setup.exe\"") != std::string::npos) << text;
-    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("Could not write HKEY_LOCAL_MACHINE") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("LocalSystem); nothing was copied") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != SessionEnd || text.find("the copy was cancelled") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != LogLink || ReadBytes(target) == "precious") << "written through the link";
+    EXPECT_TRUE(c.fault != InUse || ReadBytes(root + "\\terrain\\held.bin") == "old");
+    EXPECT_TRUE(args.find("/?") == std::string::npos || text.find("  1639 the command line is not valid\r\n") != std::string::npos);
     EXPECT_TRUE(c.fault != DamagedRecord || text.find("(line 4 names a path outside") != std::string::npos) << text;
     if (c.fault == Unreadable)
     {
@@ -474,7 +513,7 @@ void RunSilent(const SilentCase& c)
     EXPECT_TRUE(c.fault != Running || (::IsIconic(hFirst) && !first.WaitExit(0))) << "the running launcher was touched";
     if (c.fault == AllUsers)
     {
-        EXPECT_EQ("1,0,0,42", ActiveSetupValue("Version"));
+        EXPECT_EQ("9912,3123,5959,8", ActiveSetupValue("Version"));
         EXPECT_EQ("1", ActiveSetupValue("IsInstalled"));
         // At a user's next logon Windows runs the StubPath in their session.
         ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
@@ -501,8 +540,13 @@ void RunSilent(const SilentCase& c)
 TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
 {
     const SilentCase cases[] = {
-        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Clean, 0, true, true },
+        { "/VERYSILENT /DIR=\"%D.\" /LOG=\"%L\"", Clean, 0, true, true },
         { "-verysilent /DIR=\"%D\" /LOG=\"%L\" /BOGUS", BadSwitch, 1639, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\" /?", BadSwitch, 1639, false, false },
+        { "/LOG=\"%L\" /DIR=\"%D /VERYSILENT", BadSwitch, 1639, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", LogLink, 1622, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", SessionEnd, 1602, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", InUse, 32, false, false },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", ProgramMedia, 1639, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DiskSmall, 112, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", NoTerrain, 1612, false, false },
@@ -512,9 +556,9 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Running, 1618, false, false },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", Cancel, 1602, false, false },
         { "/SILENT /NOCANCEL /DIR=\"%D\" /LOG=\"%L\"", NoCancel, 0, true, true },
-        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsers, 0, true, true },
-        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
-        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\\\\\" /LOG=\"%L\"", AllUsers, 0, true, true },
+        { "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Upgrade, 0, true, true },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", CancelUpgrade, 1602, false, false },
