@@ -186,13 +186,22 @@ DWORD CInstallRecorder::Commit(CLogFile& log)
             dwResult = ERROR_INVALID_NAME;
     }
     CString strTemp;
-    strTemp.Format("%s%s.%lu.tmp", static_cast<LPCSTR>(m_strRoot), INSTALL_RECORD_NAME,
-                   static_cast<unsigned long>(::GetCurrentProcessId()));
     CString strText = m_record.Format();
     if (dwResult == ERROR_SUCCESS)
     {
-        HANDLE hFile = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+        // Only a name of our own making is written: one that a user made first (the folder
+        // may be theirs to write) is passed by for the next.
+        HANDLE hFile = INVALID_HANDLE_VALUE;
+        for (unsigned n = 0; n < 100 && hFile == INVALID_HANDLE_VALUE; ++n)
+        {
+            strTemp.Format("%s%s.%lu-%u.tmp", static_cast<LPCSTR>(m_strRoot), INSTALL_RECORD_NAME,
+                           static_cast<unsigned long>(::GetCurrentProcessId()), n);
+            hFile = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+            if (hFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS
+                && ::GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
         DWORD cbWritten = 0;
         if (hFile == INVALID_HANDLE_VALUE)
             dwResult = ::GetLastError();
