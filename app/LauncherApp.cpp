@@ -6,6 +6,7 @@
 #include "dbinstall/InstallDatabase.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
+#include "platform/ModuleVersion.h"
 #include "platform/SessionEndGuard.h"
 #include "platform/copy/CopyPath.h"
 
@@ -16,29 +17,6 @@ END_MESSAGE_MAP()
 CLauncherApp theApp;
 
 namespace {
-
-// "1.0.1.1", from the version record; "" when it has none.
-CString FileVersion(HINSTANCE hInstance)
-{
-    HRSRC hResource = ::FindResourceA(hInstance, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
-    HGLOBAL hData = hResource != nullptr ? ::LoadResource(hInstance, hResource) : nullptr;
-    const BYTE* p = hData != nullptr ? static_cast<const BYTE*>(::LockResource(hData)) : nullptr;
-    DWORD cb = hResource != nullptr ? ::SizeofResource(hInstance, hResource) : 0;
-    CString strVersion;
-    for (DWORD i = 0; p != nullptr && i + sizeof(VS_FIXEDFILEINFO) <= cb; i += 4)
-    {
-        VS_FIXEDFILEINFO info;
-        ::CopyMemory(&info, p + i, sizeof(info));
-        if (info.dwSignature != VS_FFI_SIGNATURE)
-            continue;
-        strVersion.Format("%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(info.dwFileVersionMS)),
-                          static_cast<unsigned long>(LOWORD(info.dwFileVersionMS)),
-                          static_cast<unsigned long>(HIWORD(info.dwFileVersionLS)),
-                          static_cast<unsigned long>(LOWORD(info.dwFileVersionLS)));
-        break;
-    }
-    return strVersion;
-}
 
 const char* const kModes[] = { "interactive", "silent (/SILENT)", "very silent (/VERYSILENT)" };
 
@@ -190,7 +168,7 @@ void CLauncherApp::WriteLogHeader()
 {
     if (!m_log.IsOpen())
         return;
-    m_log.Write("VORMEL Setup Launcher " + FileVersion(m_hInstance) + ", " + kModes[m_commandLine.GetMode()]);
+    m_log.Write("VORMEL Setup Launcher " + ModuleVersion(m_hInstance) + ", " + kModes[m_commandLine.GetMode()]);
     m_log.Write(CString("Command line: ") + ::GetCommandLineA());
     char szUser[256] = "";
     DWORD cch = sizeof(szUser);

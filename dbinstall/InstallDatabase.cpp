@@ -2,6 +2,7 @@
 
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
+#include "dbinstall/InstallRecorder.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyWithProgress.h"
@@ -28,6 +29,8 @@ void CDatabaseLauncherDlg::OnInstallDatabase()
     if (AfxMessageBox("The installation is started. Is it all right?", MB_YESNO) != IDYES)
         return;
 
+    CInstallRecorder recorder;
+    recorder.Prepare(m_settings.strLauncherDir, strDestinationRoot, LogEdition(m_settings.strLauncherDir, log), log);
     CString strFrom = BuildCopyList(m_settings.strLauncherDir);
     CString strTo = BuildCopyList(strDestinationRoot);
 
@@ -53,14 +56,17 @@ void CDatabaseLauncherDlg::OnInstallDatabase()
         pszOutcome = "Installation was interrupted by the user.";
         nType = MB_OK;
     }
-    else if (nResult != 0)
+    else if (nResult != 0 || recorder.Commit(log) != ERROR_SUCCESS)
     {
         pszOutcome = "Installation went wrong.";
         nType = MB_OK;
-        CString strLine;
-        strLine.Format("The copy failed with error %d: %s", nResult,
-                       static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
-        log.Write(strLine);
+        if (nResult != 0)
+        {
+            CString strLine;
+            strLine.Format("The copy failed with error %d: %s", nResult,
+                           static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
+            log.Write(strLine);
+        }
     }
     else if (RegisterDestination(strDestinationRoot, m_settings.bAllUsers, log))
     {

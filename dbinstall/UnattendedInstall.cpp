@@ -1,7 +1,9 @@
 #include "dbinstall/UnattendedInstall.h"
 
 #include "dbinstall/ActiveSetup.h"
+#include "dbinstall/DatabaseEdition.h"
 #include "dbinstall/DatabaseInstall.h"
+#include "dbinstall/InstallRecorder.h"
 #include "launcher/InstallList.h"
 #include "platform/SessionEndGuard.h"
 #include "platform/SystemError.h"
@@ -78,6 +80,15 @@ void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& l
     log.Write(strLine);
 }
 
+CString LogEdition(const CString& strLauncherDir, CLogFile& log)
+{
+    bool bFromMedia = false;
+    CString strEdition = DatabaseEdition(strLauncherDir, &bFromMedia);
+    log.Write("Database edition: " + strEdition
+              + (bFromMedia ? " (the install list's fourth line)" : " (the launcher's version: the media names none)"));
+    return strEdition;
+}
+
 bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log)
 {
     bool bWritten = RegisterDatabasePath(strRoot) != FALSE;
@@ -136,6 +147,8 @@ int InstallDatabaseUnattended(const CString& strDir, bool bAllUsers, RunWindow w
                             static_cast<DWORD>(lWritable)));
         return exitFailed;
     }
+    CInstallRecorder recorder;
+    recorder.Prepare(strLauncherDir, strRoot, LogEdition(strLauncherDir, log), log);
 
     CFileTreeCopier copier;
     CQuietRetries retries(log);
@@ -149,6 +162,8 @@ int InstallDatabaseUnattended(const CString& strDir, bool bAllUsers, RunWindow w
         CString strLine;
         strLine.Format("Copied the database: %lu MB.", Megabytes(copier.GetTotalBytes()));
         log.Write(strLine);
+        if (recorder.Commit(log) != ERROR_SUCCESS)
+            return exitFailed;
         return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
     }
     if (dwResult == ERROR_CANCELLED && CSessionEndGuard::HasSessionEnded())

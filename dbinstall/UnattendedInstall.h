@@ -10,6 +10,9 @@
 // Logs the bytes of the media's data folders and the free space of the destination's volume.
 void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log);
 
+// Logs the database edition (the media's, else the launcher's version) and returns it.
+CString LogEdition(const CString& strLauncherDir, CLogFile& log);
+
 // Writes "reriPath" for the running account and, with bAllUsers, the Active Setup
 // component that writes it for every user at their next logon; logs each write. True when
 // everything was written.

@@ -5,7 +5,7 @@
 #
 #   scripts/make-media.sh --screen program|database --label LABEL --output FILE.iso
 #                         [--installer FILE] [--installer-path 'Installer\Setup.exe']
-#                         [--data FOLDER] [--title TEXT] [--launcher EXE]
+#                         [--data FOLDER] [--edition VERSION] [--title TEXT] [--launcher EXE]
 #                         [--sign-pfx FILE | --sign-cert FILE --sign-key FILE]
 #                         [--timestamp URL] [--sign-url URL]
 #
@@ -15,6 +15,10 @@
 #   --installer-path  where it lies on the media, relative to the launcher
 #                     (default: Installer\<its file name>); no "..", no drive, no leading \
 #   --data            database screen: the folder holding landuse, terrain and 1kmav_dem
+#   --edition         database screen: the edition of the data (InstallList.txt's fourth
+#                     line, e.g. 2027.1: one to four numbers of at most 65535, parted by dots),
+#                     which Programs and Features shows as the version; without it the
+#                     launcher's own version stands in
 #   --label           volume label: 1 to 16 letters, digits or _ (Joliet's volume id holds
 #                     16 characters; letters are made upper case, as ISO 9660 requires)
 #   --output          the image to write; an existing one is replaced
@@ -36,7 +40,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 fail() { echo "make-media.sh: $*" >&2; exit 2; }
 
-screen= installer= installer_path= data= label= output= title= launcher=
+screen= installer= installer_path= data= edition= label= output= title= launcher=
 sign_pfx= sign_cert= sign_key= timestamp= sign_url=https://www.brantik.co.jp/  # the publisher's site
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || fail "$1 needs a value"
@@ -45,6 +49,7 @@ while [ $# -gt 0 ]; do
     --installer) installer=$2 ;;
     --installer-path) installer_path=$2 ;;
     --data) data=$2 ;;
+    --edition) edition=$2 ;;
     --label) label=$2 ;;
     --output) output=$2 ;;
     --title) title=$2 ;;
@@ -105,8 +110,14 @@ if [ "$screen" = database ]; then
   for f in "${folders[@]}"; do
     [ -d "$data/$f" ] || fail "the data folder $data lacks the folder $f"
   done
-elif [ -n "$data" ]; then
-  fail "--data belongs to the database screen"
+elif [ -n "$data$edition" ]; then
+  fail "--data and --edition belong to the database screen"
+fi
+if [ -n "$edition" ]; then
+  [[ "$edition" =~ ^[0-9]{1,5}(\.[0-9]{1,5}){0,3}$ ]] || fail "the edition '$edition' is not a version such as 2027.1"
+  for n in ${edition//./ }; do
+    [ $((10#$n)) -le 65535 ] || fail "the edition '$edition' has a part above 65535"
+  done
 fi
 
 # Joliet holds names of at most 64 characters and none of * / : ; ? \
@@ -169,7 +180,7 @@ place() {
 }
 
 # The launcher reads its list as ANSI text in the Japanese code page.
-printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" \
+printf '%s\r\n' "$mode" "$title" "${installer:+${installer_path//\//\\}}" ${edition:+"$edition"} \
   | iconv -f UTF-8 -t CP932 > "$stage/InstallList.txt" \
   || fail "the title or the installer path has characters outside code page 932"
 printf '%s\r\n' '[autorun]' 'open=VORMELSetup.exe' 'icon=VORMELSetup.exe,0' > "$stage/autorun.inf"

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <sddl.h>
 #include <shlwapi.h>
 
@@ -107,17 +109,43 @@ void Scratch(const std::string& path, Disc disc)
     }));
 }
 
-// The three folders as on the media, and nothing else (no temporary file or folder).
-void ExpectCopied(const std::string& folder, const std::string& destRoot)
+// The three folders as on the media, the install record naming each of their files with its
+// size and each folder, and nothing else (no temporary file or folder).
+// A recorded folder that held a user's own file ("old" in mine.txt) stays with it, recorded.
+void ExpectCopied(const std::string& folder, const std::string& destRoot, const std::string& edition, bool bRootMade,
+                  const std::string& keptFolder = "")
 {
     std::map<std::string, std::string> expected;
+    std::multiset<std::string> lines = { "VORMEL installation record 1", "edition\t" + edition,
+                                         bRootMade ? "root\tmade" : "root\tfound" };
+    if (!keptFolder.empty())
+    {
+        expected[keptFolder] = "<dir>";
+        expected[keptFolder + "\\mine.txt"] = "old";
+        lines.insert("folder\t" + keptFolder);
+    }
     for (const char* name : { "landuse", "terrain", "1kmav_dem" })
     {
         expected[name] = "<dir>";
+        lines.insert("folder\t" + std::string(name));
         for (const auto& entry : Snapshot(folder + name))
-            expected[name + ("\\" + entry.first)] = entry.second;
+        {
+            std::string path = name + ("\\" + entry.first), size = std::to_string(entry.second.size());
+            expected[path] = entry.second;
+            if (entry.second[0] == '<')
+                size = entry.second.substr(1, entry.second.find(' ') - 1);
+            lines.insert(entry.second == "<dir>" ? "folder\t" + path : "file\t" + size + "\t" + path);
+        }
     }
-    EXPECT_EQ(expected, Snapshot(destRoot));
+    lines.insert("end\t" + std::to_string(lines.size() - 3));
+    std::map<std::string, std::string> copied = Snapshot(destRoot);
+    std::string record = copied["VORMELInstallRecord.txt"];
+    copied.erase("VORMELInstallRecord.txt");
+    EXPECT_EQ(expected, copied);
+    std::multiset<std::string> recorded;
+    for (size_t at = 0, end; (end = record.find("\r\n", at)) != std::string::npos; at = end + 2)
+        recorded.insert(record.substr(at, end - at));
+    EXPECT_EQ(lines, recorded) << record;
 }
 
 struct Case
@@ -227,7 +255,7 @@ void RunInstallation(const Case& c, const std::string& folder)
     pLock.reset();
     EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
-        ExpectCopied(folder, destRoot);
+        ExpectCopied(folder, destRoot, folder == "R:\\" ? "2027.1" : "1.0.1.1", false);
     else if (c.fault != CancelCopy && c.fault != ScratchedCancel)
     {
         EXPECT_TRUE(Snapshot(destRoot).empty());
@@ -285,7 +313,8 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare, AllUsersLocked, LogLink, SessionEnd, InUse };
+              Unreadable, AllUsers, FromShare, AllUsersLocked, LogLink, SessionEnd, InUse, DamagedRecord, Upgrade,
+              CancelUpgrade };
 
 struct SilentCase
 {
@@ -347,7 +376,18 @@ void RunSilent(const SilentCase& c)
     if (c.fault == NoTerrain)
         ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
     // Long enough to see a window that should not be there, and to press Cancel.
-    if (c.fault == Cancel || c.fault == NoCancel || c.fault == Clean || c.fault == SessionEnd)
+    // An earlier edition recorded terrain\old.csv and terrain\gone\, which this media lacks,
+    // and terrain\README.txt, which it has.
+    const std::string earlier = "VORMEL installation record 1\r\nedition\t2025.1\r\nroot\tmade\r\nfolder\tterrain\r\n"
+                                "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\n"
+                                "file\t42\tterrain\\README.txt\r\nend\t5\r\n";
+    bool bEarlier = c.fault == Upgrade || c.fault == CancelUpgrade, bCancel = c.fault == Cancel || c.fault == CancelUpgrade;
+    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELInstallRecord.txt" })
+    {
+        if (bEarlier)
+            dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
+    }
+    if (bCancel || c.fault == NoCancel || c.fault == Clean || c.fault == SessionEnd)
         WriteSparse(dist.folder + "terrain\\large.bin", (c.fault == Clean ? 200 : 400) << 20);
     if (c.fault == Unreadable)
         Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
@@ -371,6 +411,9 @@ void RunSilent(const SilentCase& c)
         WriteSparse(root + "\\terrain\\held.bin", 3, "old");
         hHeld = ::CreateFileA((root + "\\terrain\\held.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     }
+    if (c.fault == DamagedRecord)  // a user's edit: taken as no record, and replaced
+        dest.Write("new\\\x92\x6E\x90\x7D\x95\x5C\\VORMELInstallRecord.txt",
+                   "VORMEL installation record 1\r\nedition\t1\r\nroot\tmade\r\nfile\t1\tterrain\\..\\..\\x\r\nend\t1\r\n");
     if (c.fault == FromShare)
     {
         // \\vormelsrv\share is the distribution folder, as Wine serves shares.
@@ -390,12 +433,12 @@ void RunSilent(const SilentCase& c)
     Process launcher;
     ASSERT_TRUE(launcher.Start(exe, dest.Path(), args));
     HWND hProgress = nullptr;
-    if (c.fault == Cancel || c.fault == NoCancel)
+    if (bCancel || c.fault == NoCancel)
     {
         hProgress = launcher.WaitPopup(nullptr, L"Copying...");
         ASSERT_NE(nullptr, hProgress);
-        EXPECT_EQ(c.fault == Cancel, ::IsWindowVisible(Item(hProgress, IDCANCEL)) != FALSE);
-        if (c.fault == Cancel)
+        EXPECT_EQ(bCancel, ::IsWindowVisible(Item(hProgress, IDCANCEL)) != FALSE);
+        if (bCancel)
             Click(hProgress, IDCANCEL);
         else
             PressKey(hProgress, VK_ESCAPE);
@@ -426,11 +469,16 @@ void RunSilent(const SilentCase& c)
     pLock.reset();
 
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
+    // A cancelled upgrade leaves the earlier record and its files.
+    if (c.fault == CancelUpgrade)
+    {
+        EXPECT_EQ(earlier + "old", ReadBytes(root + "\\VORMELInstallRecord.txt") + ReadBytes(root + "\\terrain\\old.csv"));
+    }
     if (c.bCopied)
-        ExpectCopied(dist.folder, root);
+        ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord, bEarlier ? "terrain\\gone" : "");
     if (hHeld != INVALID_HANDLE_VALUE)
         ::CloseHandle(hHeld);
-    bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
+    bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
     if (c.dwCode != 1622)
@@ -456,6 +504,7 @@ void RunSilent(const SilentCase& c)
     EXPECT_TRUE(c.fault != LogLink || ReadBytes(target) == "precious") << "written through the link";
     EXPECT_TRUE(c.fault != InUse || ReadBytes(root + "\\terrain\\held.bin") == "old");
     EXPECT_TRUE(args.find("/?") == std::string::npos || text.find("  1639 the command line is not valid\r\n") != std::string::npos);
+    EXPECT_TRUE(c.fault != DamagedRecord || text.find("(line 4 names a path outside") != std::string::npos) << text;
     if (c.fault == Unreadable)
     {
         EXPECT_NE(std::string::npos, text.find("(5 of 5)")) << text;
@@ -510,6 +559,9 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\\\\\" /LOG=\"%L\"", AllUsers, 0, true, true },
         { "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Upgrade, 0, true, true },
+        { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", CancelUpgrade, 1602, false, false },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);

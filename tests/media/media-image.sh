@@ -8,7 +8,7 @@ set -u
 src=$1 build=$2 product=${3:-$2} exes=${3:-$2} cdrom=${VORMEL_CDROM_DIR:?is not set: run through scripts/run-tests.sh, which makes R: a CD-ROM drive}
 dist=$build/demo/database title='地形・土地利用データベース' setup='セットアップ\Setup.exe' failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
-media() { LC_ALL=C bash "$src/scripts/make-media.sh" --screen database --data "$dist" --label VORMEL_DB --title "$title" \
+media() { LC_ALL=C bash "$src/scripts/make-media.sh" --screen database --data "$dist" --label VORMEL_DB --edition 2027.1 --title "$title" \
   --installer "$exes/VORMELInstall.exe" --installer-path "$setup" --launcher "$exes/VORMELSetup.exe" "$@"; }
 work=$(mktemp -d) && trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT && cd "$work" && export VORMEL_SIGN_PASSWORD=test
 openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=VORMEL-Test-CA -keyout ca.key -out ca.pem 2>/dev/null
@@ -27,6 +27,7 @@ installer path with ..|below the launcher|--installer-path ..\VORMELInstall.exe
 absolute installer path|relative to the launcher|--installer-path \Installer\VORMELInstall.exe
 installer path on a drive|relative to the launcher|--installer-path C:\VORMELInstall.exe
 label of 17 characters|longer than 16|--label VORMEL_DATABASE_1
+edition not a version|not a version|--edition 2027.x
 file name of 65 characters|longer than Joliet|--data long
 certificate missing|does not exist|--sign-cert /nonexistent/cs.pem --sign-key cs.key
 no certificate in the file|holds no certificate|--sign-cert cs.key --sign-key cs.key
@@ -43,7 +44,7 @@ chmod -R u+w "$cdrom" 2>/dev/null; rm -rf "$cdrom"
 xorriso -osirrox on -read_fs norock -indev "$build/media-test.iso" -extract / "$cdrom" >/dev/null 2>&1 || fail "extracting into $cdrom"
 [ "$(readlink -f "${WINEPREFIX:-}/dosdevices/r:")" = "$(realpath "$cdrom")" ] || fail "Wine's R: does not lead to $cdrom"
 mkdir -p want/セットアップ && cp -r "$dist"/{landuse,terrain,1kmav_dem} want/
-printf '1\r\n%s\r\n%s\r\n' "$title" "$setup" | iconv -f UTF-8 -t CP932 >want/InstallList.txt
+printf '1\r\n%s\r\n%s\r\n2027.1\r\n' "$title" "$setup" | iconv -f UTF-8 -t CP932 >want/InstallList.txt
 printf '[autorun]\r\nopen=VORMELSetup.exe\r\nicon=VORMELSetup.exe,0\r\n' >want/autorun.inf
 d=$(diff -r -x VORMELSetup.exe -x Setup.exe want "$cdrom" 2>&1) || fail "the media differ from what is expected: $d"
 for f in VORMELSetup.exe "${setup/\\//}"; do v=$(osslsigncode verify -CAfile ca.pem -in "$cdrom/$f" 2>&1) \
@@ -56,4 +57,4 @@ if [ "$build" != "$product" ]; then
     xorriso -osirrox on -read_fs norock -indev "$build/media-run.iso" -extract / "$cdrom" >/dev/null 2>&1 ||
     fail "laying out the media with the $(basename "$build") build's launcher in $cdrom"
 fi
-[ "$failed" = 0 ] && echo "media image: 13 bad inputs refused; the media whole and signed; laid out in $cdrom"; exit "$failed"
+[ "$failed" = 0 ] && echo "media image: 14 bad inputs refused; the media whole and signed; laid out in $cdrom"; exit "$failed"
