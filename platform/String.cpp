@@ -255,18 +255,6 @@ BOOL CString::LoadString(UINT nID)
     return TRUE;
 }
 
-CString CString::FromWide(LPCWSTR pszWide, UINT nCodePage)
-{
-    CString strText;
-    int nBytes = ::WideCharToMultiByte(nCodePage, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (nBytes > 1)
-    {
-        ::WideCharToMultiByte(nCodePage, 0, pszWide, -1, strText.GetBuffer(nBytes), nBytes, nullptr, nullptr);
-        strText.ReleaseBuffer();
-    }
-    return strText;
-}
-
 CString CString::LastChar() const
 {
     int nStart = -1;

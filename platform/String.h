@@ -48,8 +48,6 @@ public:
 
     void Format(LPCSTR pszFormat, ...);
     BOOL LoadString(UINT nID);
-    // A UTF-16 text in the given code page (the system's, or CP_UTF8).
-    static CString FromWide(LPCWSTR pszWide, UINT nCodePage = CP_ACP);
 
     // The last character taken whole: one byte, or both bytes of a double-byte character
     // of the system code page (so a trail byte 0x5C is never mistaken for a backslash).
