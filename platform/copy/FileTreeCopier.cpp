@@ -4,6 +4,8 @@
 #include "platform/copy/CopySpace.h"
 #include "platform/copy/CopyTempFile.h"
 #include "platform/copy/CopyTempFolder.h"
+#include "platform/copy/HeldFolder.h"
+#include "platform/copy/OwnFolders.h"
 
 #include <process.h>
 
@@ -65,6 +67,8 @@ const char kCannotWrite[] = "Cannot write \"%s\".";
 const char kDiskFull[] = "Cannot write \"%s\": the disk is full. Make room on it, then try again.";
 const char kCannotReplace[] = "Cannot replace \"%s\".";
 const char kCannotMakeFolder[] = "Cannot create the folder \"%s\".";
+const char kLinkInTheWay[] = "\"%s\" is a link or junction, which may lead outside the chosen folder: nothing is copied "
+                             "through it. Remove it, then try again.";
 
 CString Say(const char* pszFormat, const CString& strPath)
 {
@@ -162,7 +166,11 @@ CFileTreeCopier::CFileTreeCopier()
 CFileTreeCopier::~CFileTreeCopier()
 {
     for (Job& job : m_jobs)
+    {
         delete job.pWriteFolder;
+        delete job.pStageFolder;
+    }
+    ReleaseHeldFolders();
     if (m_hGoing != nullptr)
         ::CloseHandle(m_hGoing);
     ::DeleteCriticalSection(&m_askLock);
@@ -225,6 +233,7 @@ void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDes
     job.strDest = strDest;
     job.nSlack = MAX_PATH;
     job.pWriteFolder = nullptr;
+    job.pStageFolder = nullptr;
     job.nSpoiled = 0;
     m_jobs.Add(job);
 }
@@ -453,7 +462,7 @@ DWORD CFileTreeCopier::CheckDestinations()
         RemoveLeftoversBeside();
         CString strText;
         DWORD dwError = InspectDestinations(strText);
-        if (dwError == 0 || dwError == ERROR_CANCELLED)
+        if (dwError == 0 || dwError == ERROR_CANCELLED || HasFailed())
             return dwError;
         dwError = Recover(dwError, strText, nAnswered);
         if (dwError != 0)
@@ -461,8 +470,16 @@ DWORD CFileTreeCopier::CheckDestinations()
     }
 }
 
+void CFileTreeCopier::ReleaseHeldFolders()
+{
+    for (CHeldFolder* pFolder : m_heldFolders)
+        delete pFolder;
+    m_heldFolders.RemoveAll();
+}
+
 DWORD CFileTreeCopier::InspectDestinations(CString& strText)
 {
+    ReleaseHeldFolders();
     // Each destination volume once: a volume mounted in a folder is a volume of its own,
     // asked of through the nearest folder of the destination that exists.
     struct Volume
@@ -500,8 +517,16 @@ DWORD CFileTreeCopier::InspectDestinations(CString& strText)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
         bool bFolder = IsFolder(item.dwAttributes);
         item.dwDestAttributes = item.bDestExists ? dest.dwFileAttributes : 0;
+        // An existing folder is held from here to the end of the copy: no one can swap it
+        // for a link or junction meanwhile. One that is a link already is refused.
         if (item.bDestExists && bFolder && IsFolder(dest.dwFileAttributes))
-            CCopyTempFile::RemoveLeftovers(DestOf(item));
+        {
+            CHeldFolder* pHeld = new CHeldFolder;
+            m_heldFolders.Add(pHeld);
+            DWORD dwHeld = pHeld->Open(DestOf(item), false);
+            if (dwHeld == CHeldFolder::kErrorLink)
+                return Fail(dwHeld, kLinkInTheWay, DestOf(item));
+        }
         if (item.bDestExists && bFolder != IsFolder(dest.dwFileAttributes))
         {
             strText = Say(bFolder ? "Cannot create the folder \"%s\": a file of that name is in the way."
@@ -558,8 +583,14 @@ DWORD CFileTreeCopier::Copy()
     DWORD dwPlaced = PlaceNewTrees(dwResult == 0);
     if (dwResult == 0)
         dwResult = dwPlaced;
+    for (Job& job : m_jobs)
+    {
+        if (job.pStageFolder != nullptr)
+            job.pStageFolder->Remove();
+    }
     if (dwResult == 0)
         dwResult = SetFolderAttributes();
+    ReleaseHeldFolders();
     return dwResult;
 }
 
@@ -582,7 +613,7 @@ bool CFileTreeCopier::StartNewTree(Job& job)
     // The temporary name may be longer than the tree's own: only where every path still fits.
     CString strParent = CCopyPath::ParentOf(job.strDest);
     int nGrowth = CCopyTempFile::kNameLength - CCopyPath::LastComponent(job.strDest).GetLength();
-    if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent) != 0)
+    if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent, true) != 0)
         return false;
     CCopyTempFolder* pFolder = new CCopyTempFolder;
     if (pFolder->Create(strParent) != 0)
@@ -593,6 +624,21 @@ bool CFileTreeCopier::StartNewTree(Job& job)
     job.pWriteFolder = pFolder;
     job.strWrite = pFolder->GetPath();
     return true;
+}
+
+// The files that replace an earlier installation's are written in a marked temporary folder
+// beside the destinations, so that what a kill leaves of them is known for the engine's
+// own; where its paths would not fit, they are written beside their destinations.
+void CFileTreeCopier::StartStaging(Job& job)
+{
+    CString strParent = CCopyPath::ParentOf(job.strDest);
+    if (strParent.IsEmpty() || !CCopyPath::Fits(CCopyPath::Join(strParent, "~vm0000.tmp\\~vm0000.tmp")))
+        return;
+    CCopyTempFolder* pFolder = new CCopyTempFolder;
+    if (pFolder->Create(strParent) == 0)
+        job.pStageFolder = pFolder;
+    else
+        delete pFolder;
 }
 
 // A new tree takes its own name when the copy has ended, or is merged into the folder of
@@ -669,11 +715,13 @@ DWORD CFileTreeCopier::MergeNewTree(int nJob)
         {
             unsigned nAnswered = GetAnswers();
             bool bFolder = IsFolder(item.dwAttributes);
-            DWORD dwError = bFolder ? MakeFolder(DestOf(item)) : CCopyTempFile::WaitOutHolds([&] {
+            DWORD dwError = bFolder ? MakeFolder(DestOf(item), false) : CCopyTempFile::WaitOutHolds([&] {
                 return CCopyTempFile::MoveReplacing(WriteOf(item), DestOf(item));
             });
             if (dwError == 0)
                 break;
+            if (dwError == CHeldFolder::kErrorLink)
+                return Fail(dwError, kLinkInTheWay, DestOf(item));
             CString strText = bFolder ? Say(kCannotMakeFolder, DestOf(item)) : ReplaceErrorText(dwError, DestOf(item));
             dwError = Recover(dwError, strText, nAnswered);
             if (dwError != 0)
@@ -703,14 +751,18 @@ DWORD CFileTreeCopier::MakeFolders()
             m_nCurrentItem.store(nItem, std::memory_order_relaxed);
         if (bFolder && item.strRel.IsEmpty() && !item.bDestExists && StartNewTree(m_jobs[item.nJob]))
             continue;
+        if (item.strRel.IsEmpty() && item.bDestExists)
+            StartStaging(m_jobs[item.nJob]);
         // A folder beneath a job's root normally is new: one call. The root, and a folder
         // that exists already, take the longer way.
         for (;;)
         {
-            bool bMade = bFolder && !item.strRel.IsEmpty() && ::CreateDirectoryA(strDest, nullptr);
-            DWORD dwError = bMade ? 0 : MakeFolder(strDest);
+            bool bMade = bFolder && !item.strRel.IsEmpty() && COwnFolders::Make(strDest) == 0;
+            DWORD dwError = bMade ? 0 : MakeFolder(strDest, !bFolder);
             if (dwError == 0)
                 break;
+            if (dwError == CHeldFolder::kErrorLink)
+                return Fail(dwError, kLinkInTheWay, DestOf(item));
             dwError = Recover(dwError, Say(kCannotMakeFolder, bFolder ? DestOf(item) : CCopyPath::ParentOf(DestOf(item))),
                               GetAnswers());
             if (dwError != 0)
@@ -720,25 +772,29 @@ DWORD CFileTreeCopier::MakeFolders()
     return 0;
 }
 
-DWORD CFileTreeCopier::MakeFolder(const CString& strDest)
+DWORD CFileTreeCopier::MakeFolder(const CString& strDest, bool bLinkAllowed)
 {
     // The folder may exist already (then it is merged into), or its parents may be
-    // missing (then they are made). ERROR_ALREADY_EXISTS: a file is in the way.
+    // missing (then they are made). ERROR_ALREADY_EXISTS: a file is in the way;
+    // CHeldFolder::kErrorLink: a link or junction, where only the chosen folder and what
+    // lies above it may be one.
     DWORD dwError = 0;
     for (int nAttempt = 0; nAttempt < 2; ++nAttempt)
     {
-        if (::CreateDirectoryA(strDest, nullptr))
+        dwError = COwnFolders::Make(strDest);
+        if (dwError == 0)
             return 0;
-        dwError = LastError();
         DWORD dwAttributes = ::GetFileAttributesA(strDest);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && IsFolder(dwAttributes))
+            return !bLinkAllowed && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? CHeldFolder::kErrorLink : 0;
         if (dwAttributes != INVALID_FILE_ATTRIBUTES)
-            return IsFolder(dwAttributes) ? 0 : ERROR_ALREADY_EXISTS;
+            return ERROR_ALREADY_EXISTS;
         if (nAttempt > 0 || (dwError != ERROR_PATH_NOT_FOUND && dwError != ERROR_FILE_NOT_FOUND))
             break;
         CString strParent = CCopyPath::ParentOf(strDest);
         if (strParent.IsEmpty())
             break;
-        DWORD dwParentError = MakeFolder(strParent);
+        DWORD dwParentError = MakeFolder(strParent, true);
         if (dwParentError != 0)
         {
             // A file in the way of a parent: the path cannot be found, as CreateDirectoryA
@@ -873,7 +929,8 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
     // A file of a new tree is written in place in the tree's temporary folder.
     Job& job = m_jobs[item.nJob];
     CCopyTempFile temp;
-    dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest);
+    dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest,
+                          job.pStageFolder != nullptr ? job.pStageFolder->GetPath() : CString());
     bool bStopped = false, bReadFailed = false;
     if (dwError == 0)
         dwError = CopyContent(item, hSource, temp.GetHandle(), pBuffer, ullCounted, bStopped, bReadFailed);

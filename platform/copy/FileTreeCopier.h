@@ -40,6 +40,7 @@
 #include <atomic>
 
 class CCopyTempFolder;
+class CHeldFolder;
 
 class CFileTreeCopier
 {
@@ -51,6 +52,7 @@ public:
         CString strWrite;   // where the tree is written: strDest, or a new tree's temporary folder
         int nSlack;         // characters that every path of the tree can grow by and still fit
         CCopyTempFolder* pWriteFolder;   // a new tree's temporary folder, held while written
+        CCopyTempFolder* pStageFolder;   // where the files that replace existing ones are written
         LONG nSpoiled;      // a half file in the temporary folder could not be removed
     };
 
@@ -183,7 +185,9 @@ private:
     DWORD CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer,
                       ULONGLONG& ullCounted, bool& bStopped, bool& bReadFailed);
     DWORD SetFolderAttributes();
-    static DWORD MakeFolder(const CString& strDest);
+    static DWORD MakeFolder(const CString& strDest, bool bLinkAllowed);
+    void StartStaging(Job& job);
+    void ReleaseHeldFolders();
     // Records the first error, with a sentence built from pszFormat and the paths, and
     // stops the copy threads; returns dwError.
     DWORD Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
@@ -203,6 +207,7 @@ private:
     CSimpleArray<Job> m_jobs;
     CSimpleArray<Item> m_items;
     CSimpleArray<int> m_files;                   // indexes of the file items, in order
+    CSimpleArray<CHeldFolder*> m_heldFolders;    // the existing destination folders, held from their check on
     std::atomic<int> m_nNextFile{0};             // the next of m_files to take
     std::atomic<int> m_nFilesDone{0};
     unsigned m_nThreads = kCopyThreads;
