@@ -2,6 +2,8 @@
 
 #include "platform/copy/CopyPath.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsBlank(char ch)
@@ -38,6 +40,7 @@ LPCSTR ExitCodeMeaning(int nExitCode)
     switch (nExitCode)
     {
     case exitInstalled: return "installed";
+    case exitFileInUse: return "a file is in use: try again later";
     case exitDiskFull: return "not enough free space";
     case exitCancelled: return "cancelled";
     case exitFailed: return "failed";
@@ -52,20 +55,45 @@ LPCSTR ExitCodeMeaning(int nExitCode)
 LPCSTR CCommandLine::SkipProgramName(LPCSTR pszCommandLine)
 {
     LPCSTR p = pszCommandLine != nullptr ? pszCommandLine : "";
-    bool bQuoted = false;
-    for (; *p != '\0' && (bQuoted || !IsBlank(*p)); ++p)
+    if (*p == '"')
     {
+        for (++p; *p != '\0' && *p != '"'; ++p)
+        {
+        }
         if (*p == '"')
-            bQuoted = !bQuoted;
+            ++p;
+    }
+    else
+    {
+        while (*p != '\0' && !IsBlank(*p))
+            ++p;
     }
     while (IsBlank(*p))
         ++p;
     return p;
 }
 
+CCommandLine::Mode CCommandLine::SilentModeNamedIn(LPCSTR pszArguments)
+{
+    CString strUpper(pszArguments);
+    ::CharUpperA(strUpper.GetBuffer(strUpper.GetLength()));
+    strUpper.ReleaseBuffer(strUpper.GetLength());
+    Mode mode = modeInteractive;
+    for (LPCSTR p = std::strstr(strUpper, "SILENT"); p != nullptr; p = std::strstr(p + 1, "SILENT"))
+    {
+        int nAt = static_cast<int>(p - static_cast<LPCSTR>(strUpper));
+        bool bVery = nAt >= 4 && std::strncmp(p - 4, "VERY", 4) == 0;
+        int nLead = nAt - (bVery ? 5 : 1);
+        if (nLead >= 0 && (strUpper.GetAt(nLead) == '/' || strUpper.GetAt(nLead) == '-'))
+            mode = bVery ? modeVerySilent : mode == modeInteractive ? modeSilent : mode;
+    }
+    return mode;
+}
+
 bool CCommandLine::Parse(LPCSTR pszArguments)
 {
     LPCSTR p = pszArguments != nullptr ? pszArguments : "";
+    bool bQuoted = false;
     for (;;)
     {
         while (IsBlank(*p))
@@ -73,7 +101,6 @@ bool CCommandLine::Parse(LPCSTR pszArguments)
         if (*p == '\0')
             break;
         CString strToken;
-        bool bQuoted = false;
         for (; *p != '\0' && (bQuoted || !IsBlank(*p)); ++p)
         {
             if (*p == '"')
@@ -81,12 +108,22 @@ bool CCommandLine::Parse(LPCSTR pszArguments)
             else
                 strToken += *p;
         }
-        Take(strToken);
+        if (bQuoted)
+            Refuse("A quote is not closed: %s", CString(pszArguments));
+        else
+            Take(strToken);
     }
-    if (IsSilent() && !m_bDirGiven)
+    if (IsSilent() && m_bHelp)
+        Refuse("%s show the switches in a box, which a silent run never shows; they follow here.",
+               CString("/? and /HELP"));
+    else if (IsSilent() && !m_bDirGiven)
         Refuse("A silent run needs the destination folder: /DIR=\"%s\".", CString("folder"));
     else if (IsSilent() && !IsFullFolderPath(m_strDir))
         Refuse("/DIR=\"%s\" is not a full path (a drive or \\\\server\\share).", m_strDir);
+    else if (IsFullFolderPath(m_strDir) && CCopyPath::Canonicalize(m_strDir, m_strDir) != 0)
+        Refuse("/DIR=\"%s\" is not a folder path that Windows can use.", m_strDir);
+    if (!m_strError.IsEmpty() && m_mode == modeInteractive)
+        m_mode = SilentModeNamedIn(pszArguments != nullptr ? pszArguments : "");
     return m_strError.IsEmpty();
 }
 
@@ -133,12 +170,21 @@ bool CCommandLine::Take(const CString& strToken)
         m_bDirGiven = true;
         return true;
     }
-    bool bKnown = Is("SILENT") || Is("VERYSILENT") || Is("NOCANCEL") || Is("ALLUSERS") || Is("SUPPRESSMSGBOXES")
-        || Is("NORESTART") || Is("?") || Is("HELP");
+    // Switches that packagers pass to every Inno Setup installer; none changes anything here.
+    bool bValueIgnored = Is("RESTARTEXITCODE") || Is("LANG");
+    bool bIgnored = bValueIgnored || Is("SP-") || Is("CURRENTUSER") || Is("NOICONS") || Is("NOCLOSEAPPLICATIONS")
+        || Is("CLOSEAPPLICATIONS") || Is("NORESTARTAPPLICATIONS") || Is("RESTARTAPPLICATIONS")
+        || Is("SUPPRESSMSGBOXES") || Is("NORESTART");
+    bool bKnown = bIgnored || Is("SILENT") || Is("VERYSILENT") || Is("NOCANCEL") || Is("ALLUSERS") || Is("?")
+        || Is("HELP");
     if (!bKnown)
         return Refuse("Unknown switch \"%s\".", strToken);
-    if (bValue)
+    if (bValueIgnored && strValue.IsEmpty())
+        return Refuse("The switch \"%s\" needs a value.", strToken);
+    if (bValue && !bValueIgnored)
         return Refuse("The switch \"%s\" takes no value.", strToken);
+    if (bIgnored)
+        m_strIgnored += " " + strToken;
     if (Is("VERYSILENT"))
         m_mode = modeVerySilent;
     else if (Is("SILENT") && m_mode == modeInteractive)
@@ -164,12 +210,14 @@ LPCSTR CCommandLine::HelpText()
            "/LOG[=\"file\"]: a log (else %TEMP%\\VORMELSetup-*.log)\n"
            "/NOCANCEL: no Cancel in the progress window\n"
            "/ALLUSERS: the folder for every user of the PC\n"
-           "/SUPPRESSMSGBOXES, /NORESTART: accepted\n"
+           "/SP-, /SUPPRESSMSGBOXES, /NORESTART, /LANG=x and Inno\n"
+           "    Setup's other common switches: accepted, ignored\n"
            "\n"
            "Exit codes:\n"
            "0 installed\n"
            "1602 cancelled\n"
            "1603 failed (the log says why)\n"
+           "32 a file is in use: try again later\n"
            "112 not enough free space\n"
            "1612 the media cannot be read\n"
            "1618 a launcher of this media is already running\n"

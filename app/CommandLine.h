@@ -1,7 +1,8 @@
 // The launcher's switches, for deployment tools that install the database on many PCs
 // without a person at each: what a command line asks for, or why it is not valid.
 // Switches are case-insensitive, start with '/' or '-', and take a value after '='
-// (in quotes when it holds spaces; quotes are dropped wherever they stand).
+// (in quotes when it holds spaces; quotes are dropped wherever they stand, and a quote left
+// open makes the line invalid).
 #pragma once
 
 #include "platform/String.h"
@@ -10,6 +11,7 @@
 enum LauncherExitCode
 {
     exitInstalled = 0,
+    exitFileInUse = 32,   // a file stayed in use after the retries: try again later
     exitDiskFull = 112,
     exitCancelled = 1602,
     exitFailed = 1603,
@@ -32,10 +34,16 @@ public:
         modeVerySilent,    // no window at all
     };
 
-    // What follows the program's name in a command line, without the blanks before it.
+    // What follows the program's name in a command line, without the blanks before it. A
+    // quoted name ends at its closing quote, so a switch glued to it is still a switch.
     static LPCSTR SkipProgramName(LPCSTR pszCommandLine);
 
     // Reads the arguments; false (with the reason in GetError) when the line is not valid.
+    // An invalid line that names /SILENT or /VERYSILENT anywhere, even inside a quote left
+    // open, is taken as that silent mode, so that no box waits for nobody; /? and /HELP
+    // make a silent line invalid (the help goes to the log). A full /DIR is made canonical
+    // (GetFullPathNameA: absolute, no "." or "..", no trailing dots or spaces), without a
+    // trailing backslash unless it is a drive root.
     bool Parse(LPCSTR pszArguments);
 
     Mode GetMode() const { return m_mode; }
@@ -47,6 +55,8 @@ public:
     bool ForAllUsers() const { return m_bAllUsers; }
     bool WantsHelp() const { return m_bHelp; }
     const CString& GetError() const { return m_strError; }
+    // The switches accepted that change nothing here (" /SP- /NORESTART"), for the log.
+    const CString& GetIgnored() const { return m_strIgnored; }
 
     // The text of the help box: the switches and the exit codes.
     static LPCSTR HelpText();
@@ -54,6 +64,8 @@ public:
 private:
     bool Take(const CString& strToken);
     bool Refuse(LPCSTR pszFormat, const CString& strWhat);
+    bool TakeDir(const CString& strValue);
+    static Mode SilentModeNamedIn(LPCSTR pszArguments);
 
     Mode m_mode = modeInteractive;
     CString m_strDir;
@@ -64,4 +76,5 @@ private:
     bool m_bAllUsers = false;
     bool m_bHelp = false;
     CString m_strError;
+    CString m_strIgnored;
 };

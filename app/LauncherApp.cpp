@@ -5,6 +5,7 @@
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
+#include "platform/SessionEndGuard.h"
 #include "platform/copy/CopyPath.h"
 
 BEGIN_MESSAGE_MAP(CLauncherApp, CWinApp)
@@ -60,6 +61,7 @@ BOOL CLauncherApp::InitInstance()
     AfxEnableControlContainer();
     Enable3dControls();
 
+    CSessionEndGuard::SetReason("Copying the VORMEL database");
     CString strModulePath = AfxGetModuleFileName(m_hInstance);
     m_strLauncherDir = LauncherDirFromModulePath(strModulePath, m_pszExeName);
 
@@ -85,23 +87,40 @@ BOOL CLauncherApp::InitInstance()
 int CLauncherApp::RunWithSwitches(LPCSTR pszArguments)
 {
     bool bValid = m_commandLine.Parse(pszArguments);
-    if (m_commandLine.WantsHelp())
+    bool bSilent = m_commandLine.IsSilent();
+    if (m_commandLine.WantsHelp() && !bSilent)
     {
         AfxMessageBox(CCommandLine::HelpText(), MB_OK | MB_ICONINFORMATION);
         return exitInstalled;
     }
-    if (m_commandLine.WantsLog() && !OpenLog())
+    if (m_commandLine.WantsLog() && !OpenLog(m_commandLine.GetLogFile()))
     {
-        if (!m_commandLine.IsSilent())
-            AfxMessageBox("Cannot write the log file \"" + m_commandLine.GetLogFile() + "\".", MB_OK | MB_ICONERROR);
+        CString strWhy = "Cannot write the log file \"" + m_commandLine.GetLogFile() + "\"";
+        if (!m_log.GetRefusal().IsEmpty())
+            strWhy += ": " + m_log.GetRefusal();
+        strWhy += ".";
+        // Said in a log of its own making, where the run's own cannot be written.
+        if (!m_commandLine.GetLogFile().IsEmpty() && OpenLog(CString()))
+        {
+            WriteLogHeader();
+            m_log.Write(strWhy);
+            WriteExitCode(exitLogUnwritable);
+        }
+        if (!bSilent)
+            AfxMessageBox(strWhy, MB_OK | MB_ICONERROR);
         return exitLogUnwritable;
     }
     WriteLogHeader();
     int nExitCode = RunLogged(bValid);
+    WriteExitCode(nExitCode);
+    return nExitCode;
+}
+
+void CLauncherApp::WriteExitCode(int nExitCode)
+{
     CString strLine;
     strLine.Format("Exit code %d (%s)", nExitCode, ExitCodeMeaning(nExitCode));
     m_log.Write(strLine);
-    return nExitCode;
 }
 
 int CLauncherApp::RunLogged(bool bValid)
@@ -110,6 +129,15 @@ int CLauncherApp::RunLogged(bool bValid)
     if (!bValid)
     {
         m_log.Write("The command line is not valid: " + m_commandLine.GetError());
+        CString strHelp = CCommandLine::HelpText();
+        for (int nStart = 0; bSilent && m_commandLine.WantsHelp() && nStart < strHelp.GetLength();)
+        {
+            int nEnd = nStart;
+            while (nEnd < strHelp.GetLength() && strHelp.GetAt(nEnd) != '\n')
+                ++nEnd;
+            m_log.Write(strHelp.Mid(nStart, nEnd - nStart));
+            nStart = nEnd + 1;
+        }
         if (!bSilent)
             AfxMessageBox(m_commandLine.GetError() + "\n\n" + CCommandLine::HelpText(), MB_OK | MB_ICONERROR);
         return exitBadCommandLine;
@@ -130,10 +158,10 @@ int CLauncherApp::RunLogged(bool bValid)
     return exitInstalled;
 }
 
-bool CLauncherApp::OpenLog()
+bool CLauncherApp::OpenLog(const CString& strFile)
 {
-    if (!m_commandLine.GetLogFile().IsEmpty())
-        return m_log.Create(m_commandLine.GetLogFile(), false) != FALSE;
+    if (!strFile.IsEmpty())
+        return m_log.Create(strFile, false) != FALSE;
     char szTemp[MAX_PATH] = "";
     DWORD n = ::GetTempPathA(sizeof(szTemp), szTemp);
     if (n == 0 || n >= sizeof(szTemp))
@@ -160,4 +188,6 @@ void CLauncherApp::WriteLogHeader()
     m_log.Write("Launcher folder: " + m_strLauncherDir + " (drive type: "
                 + DriveTypeName(::GetDriveTypeA(CCopyPath::RootOf(m_strLauncherDir))) + ")");
     m_log.Write("Log: " + m_log.GetPath());
+    if (!m_commandLine.GetIgnored().IsEmpty())
+        m_log.Write("Accepted and ignored (they change nothing here):" + m_commandLine.GetIgnored());
 }

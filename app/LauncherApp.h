@@ -28,7 +28,9 @@ private:
     // A start with arguments; returns the exit code.
     int RunWithSwitches(LPCSTR pszArguments);
     int RunLogged(bool bValid);
-    bool OpenLog();
+    // The named log, or a new one in %TEMP% when strFile is "".
+    bool OpenLog(const CString& strFile);
+    void WriteExitCode(int nExitCode);
     void WriteLogHeader();
 
     int m_nExitCode = 0;

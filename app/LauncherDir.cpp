@@ -14,6 +14,11 @@ bool StartsWith(LPCSTR psz, LPCSTR pszPrefix)
     return true;
 }
 
+bool IsDriveLetter(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
 }  // namespace
 
 CString LauncherDirFromModulePath(LPCSTR pszModulePath, LPCSTR pszExeName)
@@ -23,7 +28,8 @@ CString LauncherDirFromModulePath(LPCSTR pszModulePath, LPCSTR pszExeName)
         strModulePath = CString("\\\\") + (pszModulePath + 8);
     else if (StartsWith(pszModulePath, "UNC\\"))
         strModulePath = CString("\\\\") + (pszModulePath + 4);
-    else if (StartsWith(pszModulePath, "\\\\?\\"))
+    else if (StartsWith(pszModulePath, "\\\\?\\") && IsDriveLetter(pszModulePath[4]) && pszModulePath[5] == ':'
+             && pszModulePath[6] == '\\')
         strModulePath = pszModulePath + 4;
     else
         strModulePath = pszModulePath;

@@ -15,10 +15,20 @@
 bool IsLocalSystem();
 
 // The command that writes strRoot (ending in a backslash) as "reriPath" into the user's own
-// HKCU: reg.exe, whose argument rules take a backslash before a closing quote as an escaped
-// quote, so the root's last backslash is doubled.
+// HKCU: the system's reg.exe by its full path (stored as REG_EXPAND_SZ, so no reg.exe in a
+// user's folder or path runs instead), whose argument rules take a backslash before a
+// closing quote as an escaped quote, so every trailing backslash of the root is doubled.
 CString ActiveSetupStubPath(const CString& strRoot);
 
-// Writes the component (name, IsInstalled 1, a Version one above the one there, the
-// StubPath for strRoot). 0, or the registry's error (usually 5: not run as an administrator).
+// The Version that follows pszOld ("a,b,c,d"; "" when there is none): the larger of the
+// clock's "yyMM,ddHH,mmss,0" (UTC) and pszOld with its last part one higher. It grows
+// across removals (which delete the key) and a clock set back alike.
+CString NextActiveSetupVersion(LPCSTR pszOld, const SYSTEMTIME& stUtc);
+
+// Whether the component can be written, asked before anything is copied: 0, or the
+// registry's error (usually 5: not run as an administrator or as LocalSystem).
+LONG CheckActiveSetupWritable();
+
+// Writes the component (name, IsInstalled 1, the Version that follows the one there, the
+// StubPath for strRoot). 0, or the registry's error.
 LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion);

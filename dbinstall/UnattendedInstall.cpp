@@ -3,6 +3,7 @@
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "launcher/InstallList.h"
+#include "platform/SessionEndGuard.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopyWithProgress.h"
@@ -44,7 +45,12 @@ protected:
         m_ullDoneAtLast = ullDone;
         m_log.Write(ErrorLine(strText, dwError));
         if (m_nTries > kRetries)
+        {
+            // The copy's own words for a file that another program holds open.
+            m_bFailedInUse = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION
+                || std::strstr(strText, "is in use by another program") != nullptr;
             return recoverFail;
+        }
         CString strLine;
         strLine.Format("Trying again (%d of %d) in %lu seconds.", m_nTries, kRetries,
                        static_cast<unsigned long>(kRetryMillis / 1000));
@@ -57,6 +63,10 @@ protected:
         }
         return recoverRetry;
     }
+
+public:
+    // Whether the copy failed on a file that stayed in use.
+    bool m_bFailedInUse = false;
 
 private:
     CLogFile& m_log;
@@ -176,6 +186,16 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
     CString strRoot = MakeDestinationRoot(commandLine.GetDir());
     log.Write("Destination: " + strRoot);
     LogSpace(strLauncherDir, strRoot, log);
+    // Found out before 426 MB are copied rather than after.
+    bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
+    LONG lWritable = bAllUsers ? CheckActiveSetupWritable() : ERROR_SUCCESS;
+    if (lWritable != ERROR_SUCCESS)
+    {
+        log.Write(ErrorLine("Cannot write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
+                            " (run as an administrator or as LocalSystem); nothing was copied",
+                            static_cast<DWORD>(lWritable)));
+        return exitFailed;
+    }
 
     CRetryingCopier copier(log);
     for (const char* pszFolder : g_rgszDatabaseFolders)
@@ -190,8 +210,13 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
         CString strLine;
         strLine.Format("Copied the database: %lu MB.", Megabytes(copier.GetTotalBytes()));
         log.Write(strLine);
-        bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
         return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
+    }
+    if (dwResult == ERROR_CANCELLED && CSessionEndGuard::HasSessionEnded())
+    {
+        log.Write("Windows is shutting down or the user is logging off: the copy was cancelled, every file is whole "
+                  "or absent, and the registry was not touched.");
+        return exitCancelled;
     }
     if (dwResult == ERROR_CANCELLED)
     {
@@ -201,5 +226,7 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
     log.Write(ErrorLine("The copy failed: " + copier.GetErrorDescription(), dwResult));
     if (dwResult == ERROR_DISK_FULL || dwResult == ERROR_HANDLE_DISK_FULL)
         return exitDiskFull;
+    if (copier.m_bFailedInUse)
+        return exitFileInUse;
     return NamesMedia(copier.GetErrorDescription(), strLauncherDir) ? exitMediaUnreadable : exitFailed;
 }

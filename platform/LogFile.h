@@ -15,9 +15,13 @@ public:
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
 
-    // Replaces the file, or, with bNew, makes it only when no file of that name exists.
-    // FALSE when it cannot be written (GetLastError tells why).
+    // Makes the file; with bNew only when no file of that name exists. Without it, an
+    // existing file is replaced only when it is a plain file (no reparse point, one name)
+    // that the running account owns, else GetRefusal says why: a log may be named where
+    // other users can make files first. A link at the path is never followed. FALSE when
+    // it cannot be written (GetLastError tells why).
     BOOL Create(LPCSTR pszPath, bool bNew);
+    const CString& GetRefusal() const { return m_strRefusal; }
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     const CString& GetPath() const { return m_strPath; }
 
@@ -27,5 +31,6 @@ public:
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     CString m_strPath;
+    CString m_strRefusal;
     CRITICAL_SECTION m_lock;
 };

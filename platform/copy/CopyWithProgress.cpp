@@ -4,6 +4,7 @@
 #include "platform/copy/CopyWithProgress.h"
 
 #include "platform/copy/CopyPath.h"
+#include "platform/SessionEndGuard.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyProgressDlg.h"
 #include "platform/copy/FileTreeCopier.h"
@@ -45,6 +46,12 @@ protected:
         return m_pProgress->AskRetry(strBox) ? recoverRetry : recoverCancel;
     }
 };
+
+// When the session ends during the copy, it stops as Cancel stops it.
+void StopCopier(void* pCopier)
+{
+    static_cast<CFileTreeCopier*>(pCopier)->RequestCancel();
+}
 
 bool IsDialogWindow(HWND hWnd)
 {
@@ -116,6 +123,7 @@ int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp)
     progress.Create(CCopyProgressDlg::IDD);
     copier.m_pProgress = &progress;
 
+    CSessionEndGuard guard(&StopCopier, &copier);
     WorkerContext context = { &copier, ERROR_GEN_FAILURE };
     DWORD dwResult;
     bool bQuit = false;
@@ -171,6 +179,7 @@ protected:
 
 DWORD CopyUnattended(CFileTreeCopier& copier, LPCSTR pszTitle, CopyWindow window)
 {
+    CSessionEndGuard guard(&StopCopier, &copier);
     if (window == copyWindowNone)
         return copier.Run();
 

@@ -31,6 +31,8 @@
 // that arrives meanwhile is posted again before the call returns. The file work runs on
 // threads of its own (one, and three more while files are copied, except from a CD, DVD or
 // removable drive, which one thread reads in order), all ended before the call returns.
+// Meanwhile a shutdown or log-off is asked to wait (CSessionEndGuard); one that comes all
+// the same stops the copy as Cancel does (ERROR_CANCELLED), here and in CopyUnattended.
 //
 // An error that trying again may mend (a file that cannot be read, written or replaced, a
 // file in use, a full disk, a folder that cannot be made, a file or folder in the way, too

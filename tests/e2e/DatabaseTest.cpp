@@ -285,7 +285,7 @@ namespace {
 
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
-              Unreadable, AllUsers, FromShare, AllUsersLocked };
+              Unreadable, AllUsers, FromShare, AllUsersLocked, LogLink, SessionEnd, InUse };
 
 struct SilentCase
 {
@@ -308,7 +308,10 @@ std::string ActiveSetupValue(const char* pszName)
     ::RegCloseKey(hKey);
     DWORD dwValue = 0;
     ::CopyMemory(&dwValue, szValue, sizeof(dwValue));
-    return lResult != ERROR_SUCCESS ? "<none>" : dwType == REG_DWORD ? std::to_string(dwValue) : szValue;
+    char szExpanded[1024] = "";   // as Windows reads a REG_EXPAND_SZ, and only that
+    ::ExpandEnvironmentStringsA(szValue, szExpanded, sizeof(szExpanded));
+    return lResult != ERROR_SUCCESS ? "<none>" : dwType == REG_DWORD ? std::to_string(dwValue)
+        : dwType == REG_EXPAND_SZ ? szExpanded : szValue;
 }
 
 void RunSilent(const SilentCase& c)
@@ -344,12 +347,30 @@ void RunSilent(const SilentCase& c)
     if (c.fault == NoTerrain)
         ::MoveFileA((dist.folder + "terrain").c_str(), (dist.folder + "terrain.old").c_str());
     // Long enough to see a window that should not be there, and to press Cancel.
-    if (c.fault == Cancel || c.fault == NoCancel || c.fault == Clean)
+    if (c.fault == Cancel || c.fault == NoCancel || c.fault == Clean || c.fault == SessionEnd)
         WriteSparse(dist.folder + "terrain\\large.bin", (c.fault == Clean ? 200 : 400) << 20);
     if (c.fault == Unreadable)
         Scratch(dist.folder + "terrain\\scratched.bin", Scratched);
     if (c.fault == AllUsers)
-        ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "1,0,0,41", 9);
+        ::SHSetValueA(HKEY_LOCAL_MACHINE, kActiveSetup, "Version", REG_SZ, "9912,3123,5959,7", 17);
+    const std::string target = dest.Path() + "target.txt";
+    if (c.fault == LogLink)
+    {
+        // A hard link that a user planted where the log goes, to a file the log must not
+        // overwrite (Wine opens a symbolic link to a file as the file, reparse flag or not).
+        dest.Write("target.txt", "precious");
+        RunUnix("/bin/ln " + UnixPath(target) + " " + UnixPath(log));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(log.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    }
+    HANDLE hHeld = INVALID_HANDLE_VALUE;
+    if (c.fault == InUse)
+    {
+        // A file of an earlier installation that a running program holds.
+        WriteSparse(dist.folder + "terrain\\held.bin", 3, "new");
+        MakeDirs(root + "\\terrain");
+        WriteSparse(root + "\\terrain\\held.bin", 3, "old");
+        hHeld = ::CreateFileA((root + "\\terrain\\held.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
     if (c.fault == FromShare)
     {
         // \\vormelsrv\share is the distribution folder, as Wine serves shares.
@@ -379,6 +400,17 @@ void RunSilent(const SilentCase& c)
         else
             PressKey(hProgress, VK_ESCAPE);
     }
+    if (c.fault == SessionEnd)
+    {
+        // What Windows sends a log-off's top-level windows: asked first, the copy asks it to wait.
+        HWND hGuard = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (hGuard = ::FindWindowA("VORMELSessionEnd", nullptr)) != nullptr; }));
+        DWORD_PTR dwAnswer = 1;
+        EXPECT_TRUE(::SendMessageTimeoutA(hGuard, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                                          &dwAnswer));
+        EXPECT_EQ(0u, dwAnswer);
+        ::PostMessageA(hGuard, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    }
     // No window at all under /VERYSILENT, and no box beside the progress window under /SILENT.
     std::vector<HWND> shown;
     ASSERT_TRUE(WaitUntil([&] {
@@ -396,7 +428,9 @@ void RunSilent(const SilentCase& c)
     EXPECT_EQ(c.bRegistered ? root + "\\" : "C:\\older\\", RegisteredPath());
     if (c.bCopied)
         ExpectCopied(dist.folder, root);
-    bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable;
+    if (hHeld != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hHeld);
+    bool bUntouched = !c.bCopied && c.fault != Cancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
     if (c.dwCode != 1622)
@@ -417,7 +451,11 @@ void RunSilent(const SilentCase& c)
             << "地図表 in UTF-8";
     }
     EXPECT_TRUE(c.fault != ProgramMedia || text.find("Installer\\Setup.exe\"") != std::string::npos) << text;
-    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("Could not write HKEY_LOCAL_MACHINE") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != AllUsersLocked || text.find("LocalSystem); nothing was copied") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != SessionEnd || text.find("the copy was cancelled") != std::string::npos) << text;
+    EXPECT_TRUE(c.fault != LogLink || ReadBytes(target) == "precious") << "written through the link";
+    EXPECT_TRUE(c.fault != InUse || ReadBytes(root + "\\terrain\\held.bin") == "old");
+    EXPECT_TRUE(args.find("/?") == std::string::npos || text.find("  1639 the command line is not valid\r\n") != std::string::npos);
     if (c.fault == Unreadable)
     {
         EXPECT_NE(std::string::npos, text.find("(5 of 5)")) << text;
@@ -426,7 +464,7 @@ void RunSilent(const SilentCase& c)
     EXPECT_TRUE(c.fault != Running || (::IsIconic(hFirst) && !first.WaitExit(0))) << "the running launcher was touched";
     if (c.fault == AllUsers)
     {
-        EXPECT_EQ("1,0,0,42", ActiveSetupValue("Version"));
+        EXPECT_EQ("9912,3123,5959,8", ActiveSetupValue("Version"));
         EXPECT_EQ("1", ActiveSetupValue("IsInstalled"));
         // At a user's next logon Windows runs the StubPath in their session.
         ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
@@ -453,8 +491,13 @@ void RunSilent(const SilentCase& c)
 TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
 {
     const SilentCase cases[] = {
-        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Clean, 0, true, true },
+        { "/VERYSILENT /DIR=\"%D.\" /LOG=\"%L\"", Clean, 0, true, true },
         { "-verysilent /DIR=\"%D\" /LOG=\"%L\" /BOGUS", BadSwitch, 1639, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\" /?", BadSwitch, 1639, false, false },
+        { "/LOG=\"%L\" /DIR=\"%D /VERYSILENT", BadSwitch, 1639, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", LogLink, 1622, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", SessionEnd, 1602, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", InUse, 32, false, false },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", ProgramMedia, 1639, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DiskSmall, 112, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", NoTerrain, 1612, false, false },
@@ -464,9 +507,9 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Running, 1618, false, false },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", Cancel, 1602, false, false },
         { "/SILENT /NOCANCEL /DIR=\"%D\" /LOG=\"%L\"", NoCancel, 0, true, true },
-        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsers, 0, true, true },
-        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
-        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\\\\\" /LOG=\"%L\"", AllUsers, 0, true, true },
+        { "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
+        { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, false, false },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);

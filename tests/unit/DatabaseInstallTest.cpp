@@ -1,3 +1,4 @@
+#include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 
 #include <gtest/gtest.h>
@@ -16,4 +17,25 @@ TEST(DatabaseInstallTest, DestinationRootEndsInExactlyOneBackslash)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.root, MakeDestinationRoot(CString(c.folder))) << c.folder;
+}
+
+// Active Setup runs the StubPath again only for a higher Version, so it never goes back,
+// also after a removal deleted the key or a clock set back; reg.exe must store the root as it
+// is, not a quote of it.
+TEST(DatabaseInstallTest, ActiveSetupVersionOnlyRisesAndStubPathQuotesTheRoot)
+{
+    SYSTEMTIME st = { 2026, 12, 2, 8, 3, 15, 12, 0 };
+    struct Case { const char* old; const char* next; } cases[] = {
+        { "", "2612,803,1512,0" },
+        { "1,0,0,41", "2612,803,1512,0" },             // the counter of earlier launchers
+        { "2612,803,1512,0", "2612,803,1512,1" },      // twice in one second
+        { "2701,101,5,7", "2701,101,5,8" },            // the clock set back
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(c.next, NextActiveSetupVersion(c.old, st)) << c.old;
+    const char kStub[] = "%SystemRoot%\\System32\\reg.exe add \"HKCU\\SOFTWARE\\BRANTIK\\VORMEL\\reri\\Path\" /v reriPath "
+                         "/t REG_SZ /d \"";
+    EXPECT_STREQ((kStub + std::string("D:\\data\\\\\" /f")).c_str(), ActiveSetupStubPath("D:\\data\\"));
+    EXPECT_STREQ((kStub + std::string("C:\\\x95\x5C\\\\\" /f")).c_str(), ActiveSetupStubPath("C:\\\x95\x5C\\"));
+    EXPECT_STREQ((kStub + std::string("D:\\\\\\\\\" /f")).c_str(), ActiveSetupStubPath("D:\\\\"));
 }

@@ -17,6 +17,10 @@ TEST(LauncherDirTest, CutsTheLengthOfNameDotExe)
         { "UNC\\server\\share\\dvd\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\dvd\\" },  // Wine
         { "\\\\?\\UNC\\server\\share\\VORMELSetup.exe", "VORMELSetup", "\\\\server\\share\\" },
         { "\\\\?\\C:\\media\\Setup.exe", "Setup", "C:\\media\\" },
+        // Other device forms stay whole: cut short they would be relative paths.
+        { "\\\\?\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\dvd\\Setup.exe", "Setup",
+          "\\\\?\\Volume{0b1c2d3e-0000-0000-0000-100000000000}\\dvd\\" },
+        { "\\\\?\\GLOBALROOT\\Device\\CdRom0\\Setup.exe", "Setup", "\\\\?\\GLOBALROOT\\Device\\CdRom0\\" },
         { "Z:\\tmp\\\x95\x5C\\Setup.exe", "Setup", "Z:\\tmp\\\x95\x5C\\" },
         { "C:\\" + std::string(300, 'd') + "\\Setup.exe", "Setup", "C:\\" + std::string(300, 'd') + "\\" },
     };
