@@ -517,8 +517,11 @@ DWORD CFileTreeCopier::InspectDestinations(CString& strText)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
         bool bFolder = IsFolder(item.dwAttributes);
         item.dwDestAttributes = item.bDestExists ? dest.dwFileAttributes : 0;
-        // An existing folder is held from here to the end of the copy: no one can swap it
-        // for a link or junction meanwhile. One that is a link already is refused.
+        // Nothing is written through a link or junction where a folder or file goes. An
+        // existing folder is held from here to the end of the copy: no one can swap it for
+        // one meanwhile.
+        if (item.bDestExists && (dest.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return Fail(CHeldFolder::kErrorLink, kLinkInTheWay, DestOf(item));
         if (item.bDestExists && bFolder && IsFolder(dest.dwFileAttributes))
         {
             CHeldFolder* pHeld = new CHeldFolder;
