@@ -457,7 +457,7 @@ DWORD CFileTreeCopier::CheckDestinations()
     for (;;)
     {
         // What a killed copy left is no room taken for good: it goes before the free space is
-        // measured (InspectDestinations tidies the folders that exist beneath).
+        // measured.
         unsigned nAnswered = GetAnswers();
         RemoveLeftoversBeside();
         CString strText;
