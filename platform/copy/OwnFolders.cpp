@@ -22,16 +22,27 @@ bool IsLocalSystem(HANDLE hToken)
         && ::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &cbSystem) && ::EqualSid(info.user.User.Sid, system);
 }
 
-// Made once at start-up, before any thread: the token of a process does not change.
-PSECURITY_DESCRIPTOR MakeDescriptor()
+// The access list of a privileged run, made at the first folder (a start that copies
+// nothing asks nothing of its token); a second copy that makes it at the same moment
+// keeps the first one's.
+PSECURITY_DESCRIPTOR const kNotMadeYet = reinterpret_cast<PSECURITY_DESCRIPTOR>(1);
+PSECURITY_DESCRIPTOR volatile g_pDescriptor = kNotMadeYet;
+
+PSECURITY_DESCRIPTOR Descriptor()
 {
+    PSECURITY_DESCRIPTOR pMade = g_pDescriptor;
+    if (pMade != kNotMadeYet)
+        return pMade;
     PSECURITY_DESCRIPTOR pDescriptor = nullptr;
     if (COwnFolders::IsPrivilegedRun()
         && !::ConvertStringSecurityDescriptorToSecurityDescriptorA(COwnFolders::kSddl, SDDL_REVISION_1, &pDescriptor, nullptr))
         pDescriptor = nullptr;
-    return pDescriptor;
+    pMade = ::InterlockedCompareExchangePointer(&g_pDescriptor, pDescriptor, kNotMadeYet);
+    if (pMade == kNotMadeYet)
+        return pDescriptor;
+    ::LocalFree(pDescriptor);
+    return pMade;
 }
-const PSECURITY_DESCRIPTOR g_pDescriptor = MakeDescriptor();
 
 }  // namespace
 
@@ -53,8 +64,9 @@ bool COwnFolders::IsPrivilegedRun()
 
 DWORD COwnFolders::Make(const CString& strPath)
 {
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), g_pDescriptor, FALSE };
-    if (s_pfnCreateDirectory(strPath, g_pDescriptor != nullptr ? &sa : nullptr))
+    PSECURITY_DESCRIPTOR pDescriptor = Descriptor();
+    SECURITY_ATTRIBUTES sa = { sizeof(sa), pDescriptor, FALSE };
+    if (s_pfnCreateDirectory(strPath, pDescriptor != nullptr ? &sa : nullptr))
         return 0;
     DWORD dwError = ::GetLastError();
     return dwError != 0 ? dwError : ERROR_GEN_FAILURE;
