@@ -5,21 +5,8 @@
 // open makes the line invalid).
 #pragma once
 
+#include "dbinstall/ExitCode.h"
 #include "platform/String.h"
-
-// The process's exit codes, as deployment tools read them.
-enum LauncherExitCode
-{
-    exitInstalled = 0,
-    exitFileInUse = 32,   // a file stayed in use after the retries: try again later
-    exitDiskFull = 112,
-    exitCancelled = 1602,
-    exitFailed = 1603,
-    exitMediaUnreadable = 1612,
-    exitAlreadyRunning = 1618,
-    exitLogUnwritable = 1622,
-    exitBadCommandLine = 1639,
-};
 
 // "installed", "cancelled", ... for the log's last line.
 LPCSTR ExitCodeMeaning(int nExitCode);

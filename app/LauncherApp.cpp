@@ -3,6 +3,7 @@
 #include "app/LauncherDir.h"
 #include "app/LauncherInstance.h"
 #include "dbinstall/ActiveSetup.h"
+#include "dbinstall/InstallDatabase.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
 #include "platform/SessionEndGuard.h"
@@ -76,7 +77,7 @@ BOOL CLauncherApp::InitInstance()
     if (!instance.Claim(m_strLauncherDir, true))
         return FALSE;
 
-    CLauncherDlg dlg;
+    CDatabaseLauncherDlg dlg(Settings());
     m_pMainWnd = &dlg;
     dlg.DoModal();
 
@@ -150,12 +151,23 @@ int CLauncherApp::RunLogged(bool bValid)
         return bSilent ? exitAlreadyRunning : exitInstalled;
     }
     if (bSilent)
-        return InstallDatabaseUnattended(m_commandLine, m_strLauncherDir, m_log);
+    {
+        RunWindow window = m_commandLine.GetMode() == CCommandLine::modeVerySilent ? runWindowNone
+            : m_commandLine.CanCancel()                                              ? runWindowWithCancel
+                                                                                     : runWindowNoCancel;
+        return InstallDatabaseUnattended(m_commandLine.GetDir(), m_commandLine.ForAllUsers(), window, m_strLauncherDir,
+                                         m_log);
+    }
 
-    CLauncherDlg dlg;
+    CDatabaseLauncherDlg dlg(Settings());
     m_pMainWnd = &dlg;
     dlg.DoModal();
     return exitInstalled;
+}
+
+LauncherSettings CLauncherApp::Settings()
+{
+    return LauncherSettings{ m_strLauncherDir, m_commandLine.GetDir(), m_commandLine.ForAllUsers(), &m_log };
 }
 
 bool CLauncherApp::OpenLog(const CString& strFile)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "launcher/LauncherDlg.h"
 #include "platform/LogFile.h"
 #include "platform/WinApp.h"
 
@@ -25,6 +26,8 @@ public:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // What the launcher window needs of the start-up.
+    LauncherSettings Settings();
     // A start with arguments; returns the exit code.
     int RunWithSwitches(LPCSTR pszArguments);
     int RunLogged(bool bValid);
@@ -35,13 +38,3 @@ private:
 
     int m_nExitCode = 0;
 };
-
-inline CLauncherApp* GetLauncherApp()
-{
-    return static_cast<CLauncherApp*>(AfxGetApp());
-}
-
-inline const CString& GetLauncherDir()
-{
-    return GetLauncherApp()->m_strLauncherDir;
-}

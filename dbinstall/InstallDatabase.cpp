@@ -1,15 +1,12 @@
-// The database screen's command: copies the terrain and land-use database into a folder
-// that the user chooses and records that folder for the product.
-#include "launcher/LauncherDlg.h"
+#include "dbinstall/InstallDatabase.h"
 
-#include "app/LauncherApp.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyWithProgress.h"
 
-void CLauncherDlg::OnInstallDatabase()
+void CDatabaseLauncherDlg::OnInstallDatabase()
 {
     // Only a plain Yes goes on: Escape, a closed box or a box that failed to show must not
     // start a copy of hundreds of megabytes.
@@ -20,19 +17,18 @@ void CLauncherDlg::OnInstallDatabase()
 
     // With /LOG the steps go to the log; /DIR preselects the folder, /ALLUSERS registers it
     // for every user too.
-    CLauncherApp* pApp = GetLauncherApp();
-    CLogFile& log = pApp->m_log;
+    CLogFile& log = *m_settings.pLog;
     CFolderBrowser browser(this, BIF_RETURNONLYFSDIRS);
-    if (!browser.Browse("Please choose a folder.", pApp->m_commandLine.GetDir(), nullptr))
+    if (!browser.Browse("Please choose a folder.", m_settings.strPresetDir, nullptr))
         return;
     CString strDestinationRoot = MakeDestinationRoot(browser.GetFolderPath());
     log.Write("Destination: " + strDestinationRoot);
-    LogSpace(GetLauncherDir(), strDestinationRoot, log);
+    LogSpace(m_settings.strLauncherDir, strDestinationRoot, log);
 
     if (AfxMessageBox("The installation is started. Is it all right?", MB_YESNO) != IDYES)
         return;
 
-    CString strFrom = BuildCopyList(GetLauncherDir());
+    CString strFrom = BuildCopyList(m_settings.strLauncherDir);
     CString strTo = BuildCopyList(strDestinationRoot);
 
     GetDlgItem(IDC_INSTALL_DATABASE)->EnableWindow(FALSE);
@@ -66,7 +62,7 @@ void CLauncherDlg::OnInstallDatabase()
                        static_cast<LPCSTR>(SystemErrorMessage(static_cast<DWORD>(nResult))));
         log.Write(strLine);
     }
-    else if (RegisterDestination(strDestinationRoot, pApp->m_commandLine.ForAllUsers(), log))
+    else if (RegisterDestination(strDestinationRoot, m_settings.bAllUsers, log))
     {
         pszOutcome = "Installation completed.";
         nType = MB_ICONINFORMATION;

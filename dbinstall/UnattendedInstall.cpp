@@ -6,75 +6,14 @@
 #include "platform/SessionEndGuard.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyPath.h"
-#include "platform/copy/CopyWithProgress.h"
 #include "platform/copy/FileTreeCopier.h"
+#include "platform/copy/QuietRetries.h"
 
 #include <cstring>
 
 namespace {
 
-const int kRetries = 5;
-const DWORD kRetryMillis = 2000;
 const ULONGLONG kMegabyte = 1024ull * 1024;
-
-CString ErrorLine(LPCSTR pszWhat, DWORD dwError)
-{
-    CString strLine;
-    strLine.Format("%s (error %lu: %s)", pszWhat, static_cast<unsigned long>(dwError),
-                   static_cast<LPCSTR>(SystemErrorMessage(dwError)));
-    return strLine;
-}
-
-// Where a person would be asked Retry or Cancel, tries again by itself: a share or a disc
-// may come back, a file in use may be closed. The same fault a sixth time fails the copy:
-// the same error with the same text, or with no byte copied since (the free space that a
-// text names changes while others use the disk).
-class CRetryingCopier : public CFileTreeCopier
-{
-public:
-    explicit CRetryingCopier(CLogFile& log) : m_log(log) {}
-
-protected:
-    Recovery OnRecoverableError(const CString& strText, DWORD dwError) override
-    {
-        ULONGLONG ullDone = GetBytesDone();
-        bool bSame = dwError == m_dwLastError && (strText == m_strLastText || ullDone == m_ullDoneAtLast);
-        m_nTries = bSame ? m_nTries + 1 : 1;
-        m_strLastText = strText;
-        m_dwLastError = dwError;
-        m_ullDoneAtLast = ullDone;
-        m_log.Write(ErrorLine(strText, dwError));
-        if (m_nTries > kRetries)
-        {
-            // The copy's own words for a file that another program holds open.
-            m_bFailedInUse = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION
-                || std::strstr(strText, "is in use by another program") != nullptr;
-            return recoverFail;
-        }
-        CString strLine;
-        strLine.Format("Trying again (%d of %d) in %lu seconds.", m_nTries, kRetries,
-                       static_cast<unsigned long>(kRetryMillis / 1000));
-        m_log.Write(strLine);
-        // The progress window's Cancel still ends the copy meanwhile.
-        for (DWORD dwStart = ::GetTickCount(); ::GetTickCount() - dwStart < kRetryMillis; ::Sleep(50))
-        {
-            if (IsCancelRequested())
-                return recoverCancel;
-        }
-        return recoverRetry;
-    }
-
-public:
-    // Whether the copy failed on a file that stayed in use.
-    bool m_bFailedInUse = false;
-
-private:
-    CLogFile& m_log;
-    CString m_strLastText;
-    DWORD m_dwLastError = 0;
-    ULONGLONG m_ullDoneAtLast = 0;
-    int m_nTries = 0;
-};
 
 bool IsFolder(const CString& strPath)
 {
@@ -152,12 +91,13 @@ bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log)
         log.Write("Registered for every user at their next logon: HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
                   ", Version " + strVersion + ", StubPath " + ActiveSetupStubPath(strRoot));
     else
-        log.Write(ErrorLine("Could not write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
+        log.Write(SystemErrorLine("Could not write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
                             " (run as an administrator or as LocalSystem)", static_cast<DWORD>(lResult)));
     return bWritten && lResult == ERROR_SUCCESS;
 }
 
-int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& strLauncherDir, CLogFile& log)
+int InstallDatabaseUnattended(const CString& strDir, bool bAllUsers, RunWindow window, const CString& strLauncherDir,
+                              CLogFile& log)
 {
     int nMode = 0;
     CString strInstaller;
@@ -178,32 +118,31 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
         if (!IsFolder(strLauncherDir + pszFolder))
         {
             DWORD dwError = ::GetLastError();
-            log.Write(ErrorLine("The media lacks the data folder \"" + strLauncherDir + pszFolder + "\"", dwError));
+            log.Write(SystemErrorLine("The media lacks the data folder \"" + strLauncherDir + pszFolder + "\"", dwError));
             return exitMediaUnreadable;
         }
     }
 
-    CString strRoot = MakeDestinationRoot(commandLine.GetDir());
+    CString strRoot = MakeDestinationRoot(strDir);
     log.Write("Destination: " + strRoot);
     LogSpace(strLauncherDir, strRoot, log);
     // Found out before 426 MB are copied rather than after.
-    bool bAllUsers = commandLine.ForAllUsers() || IsLocalSystem();
+    bAllUsers = bAllUsers || IsLocalSystem();
     LONG lWritable = bAllUsers ? CheckActiveSetupWritable() : ERROR_SUCCESS;
     if (lWritable != ERROR_SUCCESS)
     {
-        log.Write(ErrorLine("Cannot write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
+        log.Write(SystemErrorLine("Cannot write HKEY_LOCAL_MACHINE\\" ACTIVE_SETUP_KEY
                             " (run as an administrator or as LocalSystem); nothing was copied",
                             static_cast<DWORD>(lWritable)));
         return exitFailed;
     }
 
-    CRetryingCopier copier(log);
+    CFileTreeCopier copier;
+    CQuietRetries retries(log);
+    copier.SetAnswerer(&retries);
     for (const char* pszFolder : g_rgszDatabaseFolders)
         copier.AddCopyJob(strLauncherDir + pszFolder, strRoot + pszFolder);
-    CopyWindow window = commandLine.GetMode() == CCommandLine::modeVerySilent ? copyWindowNone
-        : commandLine.CanCancel()                                            ? copyWindowWithCancel
-                                                                             : copyWindowNoCancel;
-    DWORD dwResult = CopyUnattended(copier, "Copying...", window);
+    DWORD dwResult = RunUnattended(copier, "Copying...", window);
 
     if (dwResult == ERROR_SUCCESS)
     {
@@ -223,10 +162,10 @@ int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& st
         log.Write("Cancelled with the progress window's Cancel; the registry was not touched.");
         return exitCancelled;
     }
-    log.Write(ErrorLine("The copy failed: " + copier.GetErrorDescription(), dwResult));
+    log.Write(SystemErrorLine("The copy failed: " + copier.GetErrorDescription(), dwResult));
     if (dwResult == ERROR_DISK_FULL || dwResult == ERROR_HANDLE_DISK_FULL)
         return exitDiskFull;
-    if (copier.m_bFailedInUse)
+    if (retries.GaveUpOnHeldFile())
         return exitFileInUse;
     return NamesMedia(copier.GetErrorDescription(), strLauncherDir) ? exitMediaUnreadable : exitFailed;
 }

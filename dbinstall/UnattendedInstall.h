@@ -3,8 +3,9 @@
 // and no box, every step written to the log, and an exit code for the deployment tool.
 #pragma once
 
-#include "app/CommandLine.h"
+#include "dbinstall/ExitCode.h"
 #include "platform/LogFile.h"
+#include "platform/copy/RunWithProgress.h"
 
 // Logs the bytes of the media's data folders and the free space of the destination's volume.
 void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& log);
@@ -14,7 +15,10 @@ void LogSpace(const CString& strLauncherDir, const CString& strRoot, CLogFile& l
 // everything was written.
 bool RegisterDestination(const CString& strRoot, bool bAllUsers, CLogFile& log);
 
-// Installs from the media in strLauncherDir into the command line's /DIR; returns the exit
-// code (LauncherExitCode). An error that trying again may mend is tried again up to five
-// more times, two seconds apart, before the run fails with it.
-int InstallDatabaseUnattended(const CCommandLine& commandLine, const CString& strLauncherDir, CLogFile& log);
+// Installs from the media in strLauncherDir into strDir (/DIR), showing the progress as
+// window says; returns the exit code (LauncherExitCode). An error that trying again may
+// mend is tried again up to five more times, two seconds apart (CQuietRetries), before the
+// run fails with it. bAllUsers (/ALLUSERS): registered for every user too, as it is when
+// the run is LocalSystem's.
+int InstallDatabaseUnattended(const CString& strDir, bool bAllUsers, RunWindow window, const CString& strLauncherDir,
+                              CLogFile& log);

@@ -1,6 +1,5 @@
 #include "launcher/InstallList.h"
 
-#include "app/LauncherApp.h"
 #include "launcher/LauncherDlg.h"
 #include "platform/StdioFile.h"
 
@@ -33,7 +32,7 @@ BOOL CLauncherDlg::ReadInstallList()
     m_nInstallMode = 0;
     m_strProductInstaller.Empty();
 
-    const CString& strLauncherDir = GetLauncherDir();
+    const CString& strLauncherDir = m_settings.strLauncherDir;
     CString strPath = strLauncherDir + INSTALL_LIST_NAME;
     if (ReadInstallListFile(strPath, strLauncherDir, m_nInstallMode, m_strProductInstaller))
         return TRUE;

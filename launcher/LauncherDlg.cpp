@@ -47,8 +47,8 @@ BOOL LaunchProgram(HWND hOwner, LPCSTR pszFile, LPCSTR pszParameters)
     return reinterpret_cast<INT_PTR>(hResult) > 32;
 }
 
-CLauncherDlg::CLauncherDlg(CWnd* pParent)
-    : CDialog(IDD_LAUNCHER, pParent)
+CLauncherDlg::CLauncherDlg(const LauncherSettings& settings, CWnd* pParent)
+    : CDialog(IDD_LAUNCHER, pParent), m_settings(settings)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_LAUNCHER));
 }

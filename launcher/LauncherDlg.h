@@ -6,6 +6,7 @@
 
 #include "launcher/LauncherPicture.h"
 #include "platform/Dialog.h"
+#include "platform/LogFile.h"
 #include "platform/SimpleArray.h"
 #include "platform/String.h"
 #include "res/resource.h"
@@ -13,14 +14,25 @@
 // Asks the shell to open pszFile; TRUE when it was started.
 BOOL LaunchProgram(HWND hOwner, LPCSTR pszFile, LPCSTR pszParameters);
 
+// What the start-up hands the launcher window: the media's folder, and for the database
+// command the switches that preset it and the log that /LOG opened.
+struct LauncherSettings
+{
+    CString strLauncherDir;   // the folder of the running executable, ending in a backslash
+    CString strPresetDir;     // /DIR: where the folder chooser starts; "" when not given
+    bool bAllUsers;           // /ALLUSERS: the database is registered for every user too
+    CLogFile* pLog;           // not open without /LOG: writing to it does nothing
+};
+
 class CLauncherDlg : public CDialog
 {
 public:
-    explicit CLauncherDlg(CWnd* pParent = nullptr);
+    explicit CLauncherDlg(const LauncherSettings& settings, CWnd* pParent = nullptr);
 
     enum { IDD = IDD_LAUNCHER };
 
 protected:
+    LauncherSettings m_settings;
     int m_nInstallMode = 0;           // 1: database screen; anything else: program screen
     CString m_strProductInstaller;    // full path of the product installer, or empty
     HICON m_hIcon;
@@ -51,7 +63,9 @@ protected:
     HCURSOR OnQueryDragIcon();
     void OnClose();
     void OnInstallProduct();
-    void OnInstallDatabase();
+    // The database screen's button: the database command's own (CDatabaseLauncherDlg in
+    // dbinstall/), so that this room calls nothing of that one.
+    virtual void OnInstallDatabase() = 0;
     void OnExit();
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetDpiScaledSize(WPARAM wParam, LPARAM lParam);

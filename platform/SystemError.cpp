@@ -16,3 +16,11 @@ CString SystemErrorMessage(DWORD dwError)
         strText.Format("Error %lu.", static_cast<unsigned long>(dwError));
     return strText;
 }
+
+CString SystemErrorLine(LPCSTR pszWhat, DWORD dwError)
+{
+    CString strLine;
+    strLine.Format("%s (error %lu: %s)", pszWhat, static_cast<unsigned long>(dwError),
+                   static_cast<LPCSTR>(SystemErrorMessage(dwError)));
+    return strLine;
+}

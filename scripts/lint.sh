@@ -3,7 +3,7 @@
 # MinGW build compiles them: the compile commands CMake exports for the cross build (only
 # configured, nothing is built), with the MinGW-w64 headers and the build's target. Prints
 # each finding once, then one summary line; exits non-zero when there is any finding or a
-# file does not compile.
+# file does not compile. First, scripts/check-rooms.sh: no include circle.
 #   BUILD_DIR               build folder (default: build); the lint configures its own
 #                           folder inside it
 #   VORMEL_LINT_TOOLCHAIN   toolchain file (default: cmake/toolchain-i686-mingw.cmake)
@@ -15,6 +15,8 @@ cd "$(dirname "$0")/.."
 top=$PWD
 
 bash scripts/setup-debian.sh
+# No include circle between folders or between the copy engine's units.
+bash scripts/check-rooms.sh
 
 started=$(date +%s.%N)
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build}")

@@ -1,8 +1,7 @@
 #include "platform/copy/CopyTempFile.h"
 
 #include "platform/copy/CopyPath.h"
-#include "platform/copy/CopyTempFolder.h"
-#include "platform/copy/HeldFolder.h"
+#include "platform/copy/FileRun.h"
 
 #include <atomic>
 #include <cstddef>
@@ -224,7 +223,7 @@ bool CCopyTempFile::Discard()
     m_hFile = INVALID_HANDLE_VALUE;
     if (m_strPath.IsEmpty())
         return true;
-    DWORD dwError = WaitOutHolds([&] {
+    DWORD dwError = CFileRun::WaitOutHolds([&] {
         if (::DeleteFileA(m_strPath) || ::GetLastError() == ERROR_FILE_NOT_FOUND)
             return DWORD(0);
         DWORD dwDeleteError = LastError();
@@ -252,20 +251,4 @@ bool CCopyTempFile::IsTempName(LPCWSTR pszName)
             return false;
     }
     return true;
-}
-
-void CCopyTempFile::RemoveLeftovers(const CString& strFolder)
-{
-    // The folder that the person chose may be a link or junction; nothing found in it is
-    // entered through one. A file of the engine's name is left alone: the engine writes its
-    // temporary files in marked folders, and one loose in a folder may be a user's own.
-    CHeldFolder folder;
-    if (folder.Open(strFolder, true) != 0)
-        return;
-    folder.ForEachChild([&](const CHeldFolder::Child& child) {
-        if (IsTempName(child.pszName)
-            && (child.dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY)
-            CCopyTempFolder::RemoveIfLeftover(folder, child.pszName);
-        return true;
-    });
 }

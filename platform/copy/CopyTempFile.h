@@ -5,7 +5,7 @@
 // file is whole does it move to its own name, replacing what stood there in one step, so a
 // file under its own name is always complete: after an error, a cancel or a kill, the
 // earlier file or none. A kill can leave the temporary file itself: it lies in a marked
-// temporary folder (CCopyTempFolder), which the next copy removes (RemoveLeftovers). The
+// temporary folder (CCopyTempFolder), which the next copy removes (CCopyLeftovers). The
 // file is held open without sharing while it is written.
 // The four digits start at a different place in every run.
 //
@@ -47,13 +47,6 @@ public:
     static bool IsTempName(LPCSTR pszName);
     static bool IsTempName(LPCWSTR pszName);
 
-    // Deletes the temporary folders (with all they hold) that an earlier copy left in the
-    // folder: those that carry the engine's marker and that no running copy holds
-    // (CCopyTempFolder), found and removed by their names as the file system has them.
-    // Links and junctions are never entered, and a file of the engine's name that lies
-    // loose in the folder stays: it is no proof of being the engine's.
-    static void RemoveLeftovers(const CString& strFolder);
-
     // Moves a file onto strDest, replacing a file there (a read-only, hidden or system one
     // too). 0 or the system's error.
     static DWORD MoveReplacing(const CString& strFrom, const CString& strDest);
@@ -61,26 +54,6 @@ public:
     // Renames the open file or folder to strDest (a full path) through its handle, which
     // needs DELETE access; ERROR_NOT_SUPPORTED where the system cannot (Windows XP).
     static DWORD RenameHandle(HANDLE hFile, const CString& strDest, bool bReplace);
-
-    // Runs a step again after growing pauses, for a few seconds, while another program's
-    // hold refuses it (a virus scanner or a sync client opens new files for a moment);
-    // returns the step's last result.
-    template <class Step>
-    static DWORD WaitOutHolds(Step step)
-    {
-        DWORD dwError = step();
-        for (DWORD dwPause = 50; dwPause <= kLongestHoldPause && IsHoldError(dwError); dwPause *= 2)
-        {
-            ::Sleep(dwPause);
-            dwError = step();
-        }
-        return dwError;
-    }
-    static constexpr DWORD kLongestHoldPause = 1600;
-    static bool IsHoldError(DWORD dwError)
-    {
-        return dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION || dwError == ERROR_ACCESS_DENIED;
-    }
 
 private:
     static HANDLE OpenOwnFileAfresh(const CString& strPath);

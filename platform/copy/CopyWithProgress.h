@@ -24,15 +24,14 @@
 // folder path shorter than MAX_PATH - 12 (CreateDirectoryA's limit); otherwise nothing is
 // made and a box with OK says why. No file may stand where a folder goes or the other way
 // round, and each destination volume must have the free space the copy needs (CCopySpace).
-// While the call runs, a progress window without owner shows the copy (caption the title,
-// the file being copied, a bar over the total bytes, the megabytes copied and the time
+// The run and its window are RunAsking's (RunWithProgress.h), the file work
+// CFileTreeCopier's. While the call runs, a progress window without owner shows the copy
+// (caption the title, the file being copied, a bar over the total bytes, the megabytes copied and the time
 // left, a Cancel button); the call returns only when the copy has ended, but runs the
 // thread's messages meanwhile, so every window of the program keeps answering. A WM_QUIT
 // that arrives meanwhile is posted again before the call returns. The file work runs on
 // threads of its own (one, and three more while files are copied, except from a CD, DVD or
 // removable drive, which one thread reads in order), all ended before the call returns.
-// Meanwhile a shutdown or log-off is asked to wait (CSessionEndGuard); one that comes all
-// the same stops the copy as Cancel does (ERROR_CANCELLED), here and in CopyUnattended.
 //
 // An error that trying again may mend (a file that cannot be read, written or replaced, a
 // file in use, a full disk, a folder that cannot be made, a file or folder in the way, too
@@ -56,18 +55,3 @@
 // Returns 0 on success or a Windows error code; always writes lpFileOp->fAnyOperationsAborted
 // (TRUE only when the user cancelled).
 int CopyWithProgress(LPSHFILEOPSTRUCTA lpFileOp);
-
-class CFileTreeCopier;
-
-// For a run without a person at the PC: runs a copier whose jobs are added, and whose own
-// OnRecoverableError decides what an error that trying again may mend comes to; no box is
-// ever shown. The progress window (caption pszTitle) only with copyWindowWithCancel or
-// copyWindowNoCancel, the latter without its Cancel (Escape and the close box do nothing
-// either). Returns what the copier's Run returns.
-enum CopyWindow
-{
-    copyWindowNone,
-    copyWindowNoCancel,
-    copyWindowWithCancel,
-};
-DWORD CopyUnattended(CFileTreeCopier& copier, LPCSTR pszTitle, CopyWindow window);

@@ -1,5 +1,9 @@
 // The copying engine (CopyWithProgress over CFileTreeCopier) on real folders under the
 // temporary folder, with its progress window and error box driven from a second thread.
+// The run (FileRun: Retry, Cancel, one question per fault) is tested through the copy:
+// ErrorsThatGoAway and AFaultThatFourWriters. CopyScan: Refused. CopyDestinations and
+// CopyLeftovers: OnlyTheEnginesOwnLeftovers. CopyFiles: Merges, AKilledCopy, CopyMediaTest.
+// CopyNewTrees: TwoCopiesIntoOneFolder, CancelPlacesNoHalfFile.
 #include "Process.h"
 #include "TempTree.h"
 #include "TreeSnapshot.h"

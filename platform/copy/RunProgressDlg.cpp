@@ -1,7 +1,7 @@
-#include "platform/copy/CopyProgressDlg.h"
+#include "platform/copy/RunProgressDlg.h"
 
 #include "platform/copy/CopyAmount.h"
-#include "platform/copy/FileTreeCopier.h"
+#include "platform/copy/FileRun.h"
 
 #include <commctrl.h>
 
@@ -16,23 +16,25 @@ const UINT WM_ASK_RETRY = WM_APP + 1;
 
 }  // namespace
 
-BEGIN_MESSAGE_MAP(CCopyProgressDlg, CDialog)
+const RunTexts g_copyTexts = { "Preparing to copy...", "%u files and folders found", "Copying:" };
+
+BEGIN_MESSAGE_MAP(CRunProgressDlg, CDialog)
     ON_WM_TIMER()
     ON_COMMAND(IDCANCEL, OnCancel)
     ON_MESSAGE(WM_ASK_RETRY, OnAskRetry)
 END_MESSAGE_MAP()
 
-CCopyProgressDlg::CCopyProgressDlg(CFileTreeCopier& copier, LPCSTR pszTitle)
-    : CDialog(IDD), m_copier(copier), m_strTitle(pszTitle)
+CRunProgressDlg::CRunProgressDlg(CFileRun& run, LPCSTR pszTitle, const RunTexts& texts)
+    : CDialog(IDD), m_run(run), m_strTitle(pszTitle), m_texts(texts)
 {
 }
 
-CCopyProgressDlg::~CCopyProgressDlg()
+CRunProgressDlg::~CRunProgressDlg()
 {
     DestroyWindow();
 }
 
-BOOL CCopyProgressDlg::OnInitDialog()
+BOOL CRunProgressDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     SetWindowText(m_strTitle);
@@ -42,13 +44,13 @@ BOOL CCopyProgressDlg::OnInitDialog()
     return TRUE;   // the focus on Cancel, the only tab stop
 }
 
-void CCopyProgressDlg::OnTimer(UINT_PTR nIDEvent)
+void CRunProgressDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kRefreshTimer)
         Refresh();
 }
 
-bool CCopyProgressDlg::AskRetry(LPCSTR pszText)
+bool CRunProgressDlg::AskRetry(LPCSTR pszText)
 {
     // Without the window, the box stands alone on the asking thread.
     int nAnswer = m_hWnd != nullptr
@@ -57,24 +59,24 @@ bool CCopyProgressDlg::AskRetry(LPCSTR pszText)
     return nAnswer == IDRETRY;
 }
 
-LRESULT CCopyProgressDlg::OnAskRetry(WPARAM, LPARAM lParam)
+LRESULT CRunProgressDlg::OnAskRetry(WPARAM, LPARAM lParam)
 {
     return ::MessageBoxA(m_hWnd, reinterpret_cast<LPCSTR>(lParam), m_strTitle, MB_RETRYCANCEL | MB_ICONERROR);
 }
 
 // Cancel, Escape and the close box (which the dialog manager turns into IDCANCEL) stop the
-// copy; the window itself stays until the copy has ended.
-void CCopyProgressDlg::OnCancel()
+// run; the window itself stays until the run has ended.
+void CRunProgressDlg::OnCancel()
 {
-    if (m_copier.GetPhase() == CFileTreeCopier::phaseDone)
+    if (m_run.GetPhase() == CFileRun::phaseDone)
         return;
-    m_copier.RequestCancel();
+    m_run.RequestCancel();
     if (CWnd* pCancel = GetDlgItem(IDCANCEL))
         pCancel->EnableWindow(FALSE);
     Refresh();
 }
 
-void CCopyProgressDlg::SetItemText(int nID, const CString& strText, CString& strShown)
+void CRunProgressDlg::SetItemText(int nID, const CString& strText, CString& strShown)
 {
     if (strText == strShown)
         return;
@@ -82,51 +84,51 @@ void CCopyProgressDlg::SetItemText(int nID, const CString& strText, CString& str
     SetDlgItemText(nID, strText);
 }
 
-void CCopyProgressDlg::Refresh()
+void CRunProgressDlg::Refresh()
 {
     if (m_hWnd == nullptr)
         return;
-    CFileTreeCopier::Phase phase = m_copier.GetPhase();
+    CFileRun::Phase phase = m_run.GetPhase();
     CString strAction = m_strShownAction;
     CString strName = m_strShownName;
     CString strAmount = m_strShownAmount;
     int nPos = m_nShownPos < 0 ? 0 : m_nShownPos;
     DWORD dwNow = ::GetTickCount();
-    if (m_copier.IsCancelRequested() && phase != CFileTreeCopier::phaseDone)
+    if (m_run.IsCancelRequested() && phase != CFileRun::phaseDone)
     {
         strAction = "Cancelling...";
     }
-    else if (phase == CFileTreeCopier::phaseChecking || phase == CFileTreeCopier::phaseScanning)
+    else if (phase == CFileRun::phasePreparing)
     {
-        strAction = "Preparing to copy...";
-        strName.Format("%u files and folders found", m_copier.GetItemsFound());
+        strAction = m_texts.pszPreparing;
+        strName.Format(m_texts.pszFoundFormat, m_run.GetItemsFound());
     }
-    else if (phase == CFileTreeCopier::phaseCopying || phase == CFileTreeCopier::phaseDone)
+    else
     {
-        ULONGLONG ullTotal = m_copier.GetTotalBytes();
-        ULONGLONG ullDone = m_copier.GetBytesDone();
+        ULONGLONG ullTotal = m_run.GetTotalBytes();
+        ULONGLONG ullDone = m_run.GetBytesDone();
         if (ullDone > ullTotal)
             ullDone = ullTotal;
         if (ullTotal > 0)
             nPos = static_cast<int>(ullDone * kBarRange / ullTotal);
-        else if (phase == CFileTreeCopier::phaseDone)
+        else if (phase == CFileRun::phaseDone)
             nPos = kBarRange;
-        if (phase == CFileTreeCopier::phaseCopying)
+        if (phase == CFileRun::phaseWorking)
         {
-            strAction = "Copying:";
-            strName = m_copier.GetCurrentName();
-            if (m_dwCopyStart == 0)
+            strAction = m_texts.pszWorking;
+            strName = m_run.GetCurrentName();
+            if (m_dwWorkStart == 0)
             {
-                m_dwCopyStart = dwNow != 0 ? dwNow : 1;
-                m_dwPausedBefore = m_copier.GetPausedMillis();
+                m_dwWorkStart = dwNow != 0 ? dwNow : 1;
+                m_dwPausedBefore = m_run.GetPausedMillis();
             }
         }
-        if (m_dwCopyStart != 0
+        if (m_dwWorkStart != 0
             && (m_strShownAmount.IsEmpty() || ullDone == ullTotal || dwNow - m_dwAmountShown >= kAmountMillis))
         {
-            // The pace leaves out the time that a question held the copy.
-            DWORD dwPaused = m_copier.GetPausedMillis() - m_dwPausedBefore;
-            DWORD dwElapsed = dwNow - m_dwCopyStart;
+            // The pace leaves out the time that a question held the run.
+            DWORD dwPaused = m_run.GetPausedMillis() - m_dwPausedBefore;
+            DWORD dwElapsed = dwNow - m_dwWorkStart;
             strAmount = FormatCopyAmount(ullDone, ullTotal, dwElapsed > dwPaused ? dwElapsed - dwPaused : 0);
             m_dwAmountShown = dwNow;
         }
