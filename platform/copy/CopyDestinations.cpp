@@ -1,6 +1,7 @@
 // The copy's look at its destinations, before anything is made: what a killed copy left
-// there goes first (CCopyLeftovers), then what stands where each item goes (a file where a
-// folder goes, or the other way round, stops the copy; an existing file is to be replaced),
+// there goes first (CCopyLeftovers), then what stands where each item goes (a link or
+// junction, or a file where a folder goes or the other way round, stops the copy; an
+// existing folder is held to the end of the copy; an existing file is to be replaced),
 // then each destination volume's free space against what the copy needs (CCopySpace).
 // Found out here, not halfway through the copy.
 #include "platform/copy/FileTreeCopier.h"
@@ -9,6 +10,7 @@
 #include "platform/copy/CopyLeftovers.h"
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopySpace.h"
+#include "platform/copy/HeldFolder.h"
 
 using namespace CopyErrors;
 
@@ -23,12 +25,12 @@ DWORD CFileTreeCopier::CheckDestinations()
     for (;;)
     {
         // What a killed copy left is no room taken for good: it goes before the free space is
-        // measured (InspectDestinations tidies the folders that exist beneath).
+        // measured.
         unsigned nAnswered = GetAnswers();
         RemoveLeftoversBeside();
         CString strText;
         DWORD dwError = InspectDestinations(strText);
-        if (dwError == 0 || dwError == ERROR_CANCELLED)
+        if (dwError == 0 || dwError == ERROR_CANCELLED || HasFailed())
             return dwError;
         dwError = Recover(dwError, strText, nAnswered);
         if (dwError != 0)
@@ -51,8 +53,16 @@ void CFileTreeCopier::RemoveLeftoversBeside()
     }
 }
 
+void CFileTreeCopier::ReleaseHeldFolders()
+{
+    for (CHeldFolder* pFolder : m_heldFolders)
+        delete pFolder;
+    m_heldFolders.RemoveAll();
+}
+
 DWORD CFileTreeCopier::InspectDestinations(CString& strText)
 {
+    ReleaseHeldFolders();
     // Each destination volume once: a volume mounted in a folder is a volume of its own,
     // asked of through the nearest folder of the destination that exists.
     struct Volume
@@ -90,8 +100,19 @@ DWORD CFileTreeCopier::InspectDestinations(CString& strText)
             && ::GetFileAttributesExA(DestOf(item), GetFileExInfoStandard, &dest);
         bool bFolder = IsFolder(item.dwAttributes);
         item.dwDestAttributes = item.bDestExists ? dest.dwFileAttributes : 0;
+        // Nothing is written through a link or junction where a folder or file goes. An
+        // existing folder is held from here to the end of the copy: no one can swap it for
+        // one meanwhile.
+        if (item.bDestExists && (dest.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return Fail(CHeldFolder::kErrorLink, kLinkInTheWay, DestOf(item));
         if (item.bDestExists && bFolder && IsFolder(dest.dwFileAttributes))
-            CCopyLeftovers::RemoveFrom(DestOf(item));
+        {
+            CHeldFolder* pHeld = new CHeldFolder;
+            m_heldFolders.Add(pHeld);
+            DWORD dwHeld = pHeld->Open(DestOf(item), false);
+            if (dwHeld == CHeldFolder::kErrorLink)
+                return Fail(dwHeld, kLinkInTheWay, DestOf(item));
+        }
         if (item.bDestExists && bFolder != IsFolder(dest.dwFileAttributes))
         {
             strText = Say(bFolder ? "Cannot create the folder \"%s\": a file of that name is in the way."

@@ -6,6 +6,8 @@ namespace CopyErrors {
 
 const char kInUse[] = "\"%s\" is in use by another program. Close that program, then try again.";
 const char kCannotMakeFolder[] = "Cannot create the folder \"%s\".";
+const char kLinkInTheWay[] = "\"%s\" is a link or junction, which may lead outside the chosen folder: nothing is copied "
+                             "through it. Remove it, then try again.";
 
 namespace {
 

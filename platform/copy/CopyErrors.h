@@ -10,6 +10,7 @@ namespace CopyErrors {
 
 extern const char kInUse[];
 extern const char kCannotMakeFolder[];
+extern const char kLinkInTheWay[];
 
 // pszFormat with strPath in its one "%s".
 CString Say(const char* pszFormat, const CString& strPath);

@@ -8,6 +8,9 @@
 #include "platform/copy/CopyErrors.h"
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopyTempFile.h"
+#include "platform/copy/CopyTempFolder.h"
+#include "platform/copy/HeldFolder.h"
+#include "platform/copy/OwnFolders.h"
 
 using namespace CopyErrors;
 
@@ -64,8 +67,14 @@ DWORD CFileTreeCopier::Copy()
     DWORD dwPlaced = PlaceNewTrees(dwResult == 0);
     if (dwResult == 0)
         dwResult = dwPlaced;
+    for (Job& job : m_jobs)
+    {
+        if (job.pStageFolder != nullptr)
+            job.pStageFolder->Remove();
+    }
     if (dwResult == 0)
         dwResult = SetFolderAttributes();
+    ReleaseHeldFolders();
     return dwResult;
 }
 
@@ -87,14 +96,18 @@ DWORD CFileTreeCopier::MakeFolders()
             SetCurrentItem(nItem);
         if (bFolder && item.strRel.IsEmpty() && !item.bDestExists && StartNewTree(m_jobs[item.nJob]))
             continue;
+        if (item.strRel.IsEmpty() && item.bDestExists)
+            StartStaging(m_jobs[item.nJob]);
         // A folder beneath a job's root normally is new: one call. The root, and a folder
         // that exists already, take the longer way.
         for (;;)
         {
-            bool bMade = bFolder && !item.strRel.IsEmpty() && ::CreateDirectoryA(strDest, nullptr);
-            DWORD dwError = bMade ? 0 : MakeFolder(strDest);
+            bool bMade = bFolder && !item.strRel.IsEmpty() && COwnFolders::Make(strDest) == 0;
+            DWORD dwError = bMade ? 0 : MakeFolder(strDest, !bFolder);
             if (dwError == 0)
                 break;
+            if (dwError == CHeldFolder::kErrorLink)
+                return Fail(dwError, kLinkInTheWay, DestOf(item));
             dwError = Recover(dwError, Say(kCannotMakeFolder, bFolder ? DestOf(item) : CCopyPath::ParentOf(DestOf(item))),
                               GetAnswers());
             if (dwError != 0)
@@ -104,25 +117,29 @@ DWORD CFileTreeCopier::MakeFolders()
     return 0;
 }
 
-DWORD CFileTreeCopier::MakeFolder(const CString& strDest)
+DWORD CFileTreeCopier::MakeFolder(const CString& strDest, bool bLinkAllowed)
 {
     // The folder may exist already (then it is merged into), or its parents may be
-    // missing (then they are made). ERROR_ALREADY_EXISTS: a file is in the way.
+    // missing (then they are made). ERROR_ALREADY_EXISTS: a file is in the way;
+    // CHeldFolder::kErrorLink: a link or junction, where only the chosen folder and what
+    // lies above it may be one.
     DWORD dwError = 0;
     for (int nAttempt = 0; nAttempt < 2; ++nAttempt)
     {
-        if (::CreateDirectoryA(strDest, nullptr))
+        dwError = COwnFolders::Make(strDest);
+        if (dwError == 0)
             return 0;
-        dwError = LastError();
         DWORD dwAttributes = ::GetFileAttributesA(strDest);
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && IsFolder(dwAttributes))
+            return !bLinkAllowed && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? CHeldFolder::kErrorLink : 0;
         if (dwAttributes != INVALID_FILE_ATTRIBUTES)
-            return IsFolder(dwAttributes) ? 0 : ERROR_ALREADY_EXISTS;
+            return ERROR_ALREADY_EXISTS;
         if (nAttempt > 0 || (dwError != ERROR_PATH_NOT_FOUND && dwError != ERROR_FILE_NOT_FOUND))
             break;
         CString strParent = CCopyPath::ParentOf(strDest);
         if (strParent.IsEmpty())
             break;
-        DWORD dwParentError = MakeFolder(strParent);
+        DWORD dwParentError = MakeFolder(strParent, true);
         if (dwParentError != 0)
         {
             // A file in the way of a parent: the path cannot be found, as CreateDirectoryA
@@ -220,7 +237,8 @@ DWORD CFileTreeCopier::CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& 
     // A file of a new tree is written in place in the tree's temporary folder.
     Job& job = m_jobs[item.nJob];
     CCopyTempFile temp;
-    dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest);
+    dwError = temp.Create(WriteOf(item), job.strWrite != job.strDest,
+                          job.pStageFolder != nullptr ? job.pStageFolder->GetPath() : CString());
     bool bStopped = false, bReadFailed = false;
     if (dwError == 0)
         dwError = CopyContent(item, hSource, temp.GetHandle(), pBuffer, ullCounted, bStopped, bReadFailed);

@@ -1,32 +1,21 @@
 #include "platform/copy/CopyLeftovers.h"
 
-#include "platform/copy/CopyPath.h"
 #include "platform/copy/CopyTempFile.h"
 #include "platform/copy/CopyTempFolder.h"
+#include "platform/copy/HeldFolder.h"
 
 void CCopyLeftovers::RemoveFrom(const CString& strFolder)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA(CCopyPath::Join(strFolder, "~vm????.tmp"), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
+    // The folder that the person chose may be a link or junction; nothing found in it is
+    // entered through one. A file of the engine's name is left alone: the engine writes its
+    // temporary files in marked folders, and one loose in a folder may be a user's own.
+    CHeldFolder folder;
+    if (folder.Open(strFolder, true) != 0)
         return;
-    do
-    {
-        // A link or junction of that name leads elsewhere: never into it, nor away with it.
-        if (!CCopyTempFile::IsTempName(fd.cFileName) || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-            continue;
-        CString strPath = CCopyPath::Join(strFolder, fd.cFileName);
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        {
-            CCopyTempFolder::RemoveIfLeftover(strPath);
-        }
-        else if (!::DeleteFileA(strPath) && ::GetLastError() == ERROR_ACCESS_DENIED
-                 && (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
-        {
-            // A file that a running copy writes is held without sharing: it stays.
-            ::SetFileAttributesA(strPath, fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-            ::DeleteFileA(strPath);
-        }
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
+    folder.ForEachChild([&](const CHeldFolder::Child& child) {
+        if (CCopyTempFile::IsTempName(child.pszName)
+            && (child.dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY)
+            CCopyTempFolder::RemoveIfLeftover(folder, child.pszName);
+        return true;
+    });
 }

@@ -1,13 +1,15 @@
 // A new tree (a destination folder that did not exist before the copy) is written whole in
 // a temporary folder beside its place (CCopyTempFolder) and takes its name in one move
 // when the copy ends; when a folder of that name appeared meanwhile (a second copy placed
-// it first), the tree is merged into it file by file instead.
+// it first), the tree is merged into it file by file instead. The files that replace an
+// earlier installation's are written in such a folder too (StartStaging).
 #include "platform/copy/FileTreeCopier.h"
 
 #include "platform/copy/CopyErrors.h"
 #include "platform/copy/CopyPath.h"
 #include "platform/copy/CopyTempFile.h"
 #include "platform/copy/CopyTempFolder.h"
+#include "platform/copy/HeldFolder.h"
 
 using namespace CopyErrors;
 
@@ -16,7 +18,7 @@ bool CFileTreeCopier::StartNewTree(Job& job)
     // The temporary name may be longer than the tree's own: only where every path still fits.
     CString strParent = CCopyPath::ParentOf(job.strDest);
     int nGrowth = CCopyTempFile::kNameLength - CCopyPath::LastComponent(job.strDest).GetLength();
-    if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent) != 0)
+    if (nGrowth > job.nSlack || strParent.IsEmpty() || MakeFolder(strParent, true) != 0)
         return false;
     CCopyTempFolder* pFolder = new CCopyTempFolder;
     if (pFolder->Create(strParent) != 0)
@@ -27,6 +29,21 @@ bool CFileTreeCopier::StartNewTree(Job& job)
     job.pWriteFolder = pFolder;
     job.strWrite = pFolder->GetPath();
     return true;
+}
+
+// The files that replace an earlier installation's are written in a marked temporary folder
+// beside the destinations, so that what a kill leaves of them is known for the engine's
+// own; where its paths would not fit, they are written beside their destinations.
+void CFileTreeCopier::StartStaging(Job& job)
+{
+    CString strParent = CCopyPath::ParentOf(job.strDest);
+    if (strParent.IsEmpty() || !CCopyPath::Fits(CCopyPath::Join(strParent, "~vm0000.tmp\\~vm0000.tmp")))
+        return;
+    CCopyTempFolder* pFolder = new CCopyTempFolder;
+    if (pFolder->Create(strParent) == 0)
+        job.pStageFolder = pFolder;
+    else
+        delete pFolder;
 }
 
 // A new tree takes its own name when the copy has ended, or is merged into the folder of
@@ -103,11 +120,13 @@ DWORD CFileTreeCopier::MergeNewTree(int nJob)
         {
             unsigned nAnswered = GetAnswers();
             bool bFolder = IsFolder(item.dwAttributes);
-            DWORD dwError = bFolder ? MakeFolder(DestOf(item)) : WaitOutHolds([&] {
+            DWORD dwError = bFolder ? MakeFolder(DestOf(item), false) : WaitOutHolds([&] {
                 return CCopyTempFile::MoveReplacing(WriteOf(item), DestOf(item));
             });
             if (dwError == 0)
                 break;
+            if (dwError == CHeldFolder::kErrorLink)
+                return Fail(dwError, kLinkInTheWay, DestOf(item));
             CString strText = bFolder ? Say(kCannotMakeFolder, DestOf(item)) : ReplaceErrorText(dwError, DestOf(item));
             dwError = Recover(dwError, strText, nAnswered);
             if (dwError != 0)

@@ -89,29 +89,45 @@ CString CCopyTempFile::NextName()
     return strName;
 }
 
-DWORD CCopyTempFile::Create(const CString& strDest, bool bInPlace)
+DWORD CCopyTempFile::Create(const CString& strDest, bool bInPlace, const CString& strTempFolder)
 {
     Discard();
     m_strDest = strDest;
-    const CString strFolder = CCopyPath::ParentOf(strDest);
+    const CString strFolder = strTempFolder.IsEmpty() ? CCopyPath::ParentOf(strDest) : strTempFolder;
     DWORD dwError = ERROR_FILE_EXISTS;
     for (int nAttempt = 0; nAttempt < 100 && dwError == ERROR_FILE_EXISTS; ++nAttempt)
     {
         m_strPath = bInPlace ? strDest : CCopyPath::Join(strFolder, NextName());
-        // In place, a file that an earlier try could not remove is written afresh.
-        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr,
-                                bInPlace && nAttempt > 0 ? CREATE_ALWAYS : CREATE_NEW,
+        m_hFile = ::CreateFileA(m_strPath, GENERIC_WRITE | (bInPlace ? 0 : DELETE), 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // In place, a file that an earlier try could not remove is written afresh, but
+        // never through a link, nor a hard link's other name.
+        if (m_hFile == INVALID_HANDLE_VALUE && bInPlace && ::GetLastError() == ERROR_FILE_EXISTS)
+            m_hFile = OpenOwnFileAfresh(strDest);
         if (m_hFile != INVALID_HANDLE_VALUE)
             return 0;
         dwError = LastError();
         if (dwError == ERROR_ALREADY_EXISTS)
             dwError = ERROR_FILE_EXISTS;
-        if (bInPlace && (nAttempt > 0 || dwError != ERROR_FILE_EXISTS))
+        if (bInPlace)
             break;
     }
     m_strPath.Empty();
     return dwError;
+}
+
+HANDLE CCopyTempFile::OpenOwnFileAfresh(const CString& strPath)
+{
+    HANDLE h = ::CreateFileA(strPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h, &info) && info.nNumberOfLinks == 1
+        && (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 && ::SetEndOfFile(h))
+        return h;
+    if (h != INVALID_HANDLE_VALUE)
+        ::CloseHandle(h);
+    ::SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
 }
 
 DWORD CCopyTempFile::Commit(const FILETIME ftTimes[3], DWORD dwAttributes)
@@ -219,12 +235,19 @@ bool CCopyTempFile::Discard()
 
 bool CCopyTempFile::IsTempName(LPCSTR pszName)
 {
-    if (::lstrlenA(pszName) != kNameLength || _strnicmp(pszName, "~vm", 3) != 0 || _strnicmp(pszName + 7, ".tmp", 4) != 0)
+    WCHAR szName[kNameLength + 2] = {};
+    return ::lstrlenA(pszName) == kNameLength && ::MultiByteToWideChar(CP_ACP, 0, pszName, -1, szName, kNameLength + 1) > 0
+        && IsTempName(szName);
+}
+
+bool CCopyTempFile::IsTempName(LPCWSTR pszName)
+{
+    if (::lstrlenW(pszName) != kNameLength || _wcsnicmp(pszName, L"~vm", 3) != 0 || _wcsnicmp(pszName + 7, L".tmp", 4) != 0)
         return false;
     for (int i = 3; i < 7; ++i)
     {
-        char c = pszName[i];
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+        WCHAR c = pszName[i];
+        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f')))
             return false;
     }
     return true;

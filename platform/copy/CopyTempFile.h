@@ -1,11 +1,12 @@
 // The file that a copied file is written to before it takes its own name: a temporary file
-// in the destination's folder, named "~vm" with four hexadecimal digits and ".tmp"
+// in a marked temporary folder beside the destinations (or in the destination's folder
+// where no such folder fits), named "~vm" with four hexadecimal digits and ".tmp"
 // ("~vm00A3.tmp"; eleven characters, so it fits wherever an 8.3 name does). Only when the
 // file is whole does it move to its own name, replacing what stood there in one step, so a
 // file under its own name is always complete: after an error, a cancel or a kill, the
-// earlier file or none. A kill can leave the temporary file itself; the next copy into the
-// folder removes it (CCopyLeftovers). The file is held open without sharing while it is
-// written, so that the clean-up of a second copy into the same folder cannot take it.
+// earlier file or none. A kill can leave the temporary file itself: it lies in a marked
+// temporary folder (CCopyTempFolder), which the next copy removes (CCopyLeftovers). The
+// file is held open without sharing while it is written.
 // The four digits start at a different place in every run.
 //
 // A file of a new tree that is written in a temporary folder of that name (CFileTreeCopier)
@@ -23,9 +24,10 @@ public:
     CCopyTempFile(const CCopyTempFile&) = delete;
     CCopyTempFile& operator=(const CCopyTempFile&) = delete;
 
-    // Opens a new file for writing: a temporary one beside strDest, or strDest itself when
+    // Opens a new file for writing: a temporary one in strTempFolder (a marked temporary
+    // folder, CCopyTempFolder) or, without one, beside strDest; or strDest itself when
     // bInPlace. 0 or the system's error.
-    DWORD Create(const CString& strDest, bool bInPlace);
+    DWORD Create(const CString& strDest, bool bInPlace, const CString& strTempFolder = CString());
     HANDLE GetHandle() const { return m_hFile; }
 
     // Gives the written file the times and attributes of its source and moves it to its
@@ -43,6 +45,7 @@ public:
 
     // Whether a file or folder name is one that NextName gives.
     static bool IsTempName(LPCSTR pszName);
+    static bool IsTempName(LPCWSTR pszName);
 
     // Moves a file onto strDest, replacing a file there (a read-only, hidden or system one
     // too). 0 or the system's error.
@@ -53,6 +56,7 @@ public:
     static DWORD RenameHandle(HANDLE hFile, const CString& strDest, bool bReplace);
 
 private:
+    static HANDLE OpenOwnFileAfresh(const CString& strPath);
     DWORD CommitByHandle(const FILETIME ftTimes[3], DWORD dwAttributes);
     DWORD CommitByName(const FILETIME ftTimes[3], DWORD dwAttributes);
     DWORD RenameByHandle();

@@ -15,7 +15,11 @@ unsigned CFileTreeCopier::CopyThreadsFor(UINT nDriveType)
 CFileTreeCopier::~CFileTreeCopier()
 {
     for (Job& job : m_jobs)
+    {
         delete job.pWriteFolder;
+        delete job.pStageFolder;
+    }
+    ReleaseHeldFolders();
 }
 
 void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDest)
@@ -25,6 +29,7 @@ void CFileTreeCopier::AddCopyJob(const CString& strSource, const CString& strDes
     job.strDest = strDest;
     job.nSlack = MAX_PATH;
     job.pWriteFolder = nullptr;
+    job.pStageFolder = nullptr;
     job.nSpoiled = 0;
     m_jobs.Add(job);
 }

@@ -7,15 +7,17 @@
 // attributes of folders are kept.
 //
 // A file appears under its own name only when it is whole: it is written to a temporary
-// file in its folder (CCopyTempFile), which then takes its place in one step. A new tree
-// (a destination folder that does not exist yet) is written whole in a temporary folder
-// beside it instead (CCopyTempFolder), which takes the tree's name when the copy ends: one
-// move for the tree rather than one for each file. When the destination folder appeared
+// file (CCopyTempFile) in a marked temporary folder beside the destinations, which then
+// takes its place in one step. A new tree (a destination folder that does not exist yet) is
+// written whole in a temporary folder beside it instead (CCopyTempFolder), which takes the
+// tree's name when the copy ends: one move for the tree rather than one for each file. When the destination folder appeared
 // meanwhile (a second copy into the same folder placed it first), the tree is merged into
 // it file by file. A cancel, an error or a kill leaves every file under its own name as it
 // was or complete; what a kill leaves of the temporary files and folders, the next copy
 // into the same folders removes before it measures the free space (CCopyLeftovers),
-// leaving alone what a copy that still runs holds.
+// leaving alone what a copy that still runs holds. Nothing is written through a link or
+// junction at a destination: one is refused before anything is written, and the folders
+// that exist already are held until the copy ends.
 //
 // The run itself is CFileRun's: the threads, the progress counters, Cancel, and the one
 // question per fault. An error that trying again may mend (a read, a write, a full disk, a
@@ -44,6 +46,7 @@
 #include "platform/copy/FileRun.h"
 
 class CCopyTempFolder;
+class CHeldFolder;
 
 class CFileTreeCopier : public CFileRun
 {
@@ -55,6 +58,7 @@ public:
         CString strWrite;   // where the tree is written: strDest, or a new tree's temporary folder
         int nSlack;         // characters that every path of the tree can grow by and still fit
         CCopyTempFolder* pWriteFolder;   // a new tree's temporary folder, held while written
+        CCopyTempFolder* pStageFolder;   // where the files that replace existing ones are written
         LONG nSpoiled;      // a half file in the temporary folder could not be removed
     };
 
@@ -130,10 +134,11 @@ private:
     void RemoveLeftoversBeside();
     DWORD InspectDestinations(CString& strText);
     static ULONGLONG ClusterSize(const CString& strRoot);
+    void ReleaseHeldFolders();
     // CopyFiles.cpp
     DWORD Copy();
     DWORD MakeFolders();
-    static DWORD MakeFolder(const CString& strDest);
+    static DWORD MakeFolder(const CString& strDest, bool bLinkAllowed);
     DWORD CopyOneFile(const Item& item, BYTE* pBuffer);
     DWORD CopyFileOnce(const Item& item, BYTE* pBuffer, ULONGLONG& ullCounted, CString& strText);
     DWORD CopyContent(const Item& item, HANDLE hSource, HANDLE hDest, BYTE* pBuffer,
@@ -141,6 +146,7 @@ private:
     DWORD SetFolderAttributes();
     // CopyNewTrees.cpp
     bool StartNewTree(Job& job);
+    void StartStaging(Job& job);
     DWORD PlaceNewTrees(bool bCompleted);
     DWORD MergeNewTree(int nJob);
     CString HeldFileText(int nJob) const;
@@ -152,5 +158,6 @@ private:
     CSimpleArray<Job> m_jobs;
     CSimpleArray<Item> m_items;
     CSimpleArray<int> m_files;                   // indexes of the file items, in order
+    CSimpleArray<CHeldFolder*> m_heldFolders;    // the existing destination folders, held from their check on
     unsigned m_nThreads = kCopyThreads;
 };

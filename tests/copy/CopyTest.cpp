@@ -13,6 +13,10 @@
 #include "platform/copy/CopyTempFolder.h"
 #include "platform/copy/CopyWithProgress.h"
 #include "platform/copy/FileTreeCopier.h"
+#include "platform/copy/HeldFolder.h"
+#include "platform/copy/OwnFolders.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +30,7 @@
 using support::ReadBytes;
 using support::Snapshot;
 using support::TempTree;
+using support::WidePath;
 using Tree = std::map<std::string, std::string>;
 
 namespace {
@@ -405,6 +410,19 @@ TEST(CopyMediaTest, OneReaderFromTheCdRomSeveralFromADisk)
 namespace {
 
 std::string g_leftover;   // a file of a killed copy's leftover, on a disk with room for the copy only without it
+std::map<std::string, std::string> g_foldersMade;   // each folder the copy made -> the access list it was made with
+
+BOOL WINAPI RecordedCreateDirectory(LPCSTR pszPath, LPSECURITY_ATTRIBUTES pSecurity)
+{
+    LPSTR pszSddl = nullptr;
+    if (pSecurity != nullptr)
+        ::ConvertSecurityDescriptorToStringSecurityDescriptorA(pSecurity->lpSecurityDescriptor, SDDL_REVISION_1,
+                                                               DACL_SECURITY_INFORMATION, &pszSddl, nullptr);
+    g_foldersMade[pszPath] = pszSddl != nullptr ? pszSddl : "";
+    ::LocalFree(pszSddl);
+    return ::CreateDirectoryA(pszPath, pSecurity);
+}
+
 
 BOOL WINAPI FreeSpaceBesideLeftover(LPCSTR, PULARGE_INTEGER pFree, PULARGE_INTEGER pTotal, PULARGE_INTEGER pTotalFree)
 {
@@ -416,48 +434,66 @@ BOOL WINAPI FreeSpaceBesideLeftover(LPCSTR, PULARGE_INTEGER pFree, PULARGE_INTEG
 }  // namespace
 
 // Catches: a clean-up that goes through a link named like the engine's temporary folder
-// (deleting what it leads to) or takes a user's own folder of that name, and leftovers
-// counted against the free space before they are removed (no copy on a small disk for good).
+// (deleting what it leads to), into a link inside a leftover, or to a "best fit" ANSI
+// name's look-alike ("..\\..\\elsewhere" for "..¥..¥elsewhere" in code page 932); one that
+// takes a user's own folder or file of the engine's name; leftovers counted against the
+// free space before they are removed (no copy on a small disk for good); a copy that writes
+// through a link where a data folder goes; and a privileged run whose new folders inherit
+// what users may do in the folder above.
 TEST(CopyTest, OnlyTheEnginesOwnLeftoversGoAndTheCopyCompletes)
 {
-    enum Kind { Link, UsersFolder, LeftoverOnASmallDisk };
-    for (Kind kind : { Link, UsersFolder, LeftoverOnASmallDisk })
+    enum Kind { Link, UsersFolder, UsersFile, LeftoverOnASmallDisk, BestFitName, LinkInLeftover, LinkAtDataFolder };
+    for (Kind kind : { Link, UsersFolder, UsersFile, LeftoverOnASmallDisk, BestFitName, LinkInLeftover, LinkAtDataFolder })
     {
         SCOPED_TRACE(kind);
         TempTree tmp("leftover");
         tmp.Write("src\\landuse\\a.bin", Pattern(2 << 20, "a"));
-        const std::string mine = kind == UsersFolder ? "dst\\~vm0002.tmp\\mine.txt" : "elsewhere\\mine.txt";
+        const std::string mine = kind == UsersFolder ? "dst\\~vm0002.tmp\\mine.txt" : kind == UsersFile ? "dst\\~vm0001.tmp" : "elsewhere\\mine.txt";
         tmp.Write(mine, "mine");
         g_leftover = tmp / "none";
         support::MakeDirs(tmp / "dst\\");
-        if (kind == Link)
+        // Unix symbolic links, which Wine shows as folders with the reparse-point attribute.
+        const std::string link = tmp / (kind == Link ? "dst\\~vm0001.tmp" : kind == LinkAtDataFolder ? "dst\\landuse" : "");
+        if (kind == Link || kind == LinkAtDataFolder)
         {
-            // A Unix symbolic link, which Wine shows as a folder with the reparse-point
-            // attribute; Wine does not wait for a Unix program: the link's arrival is awaited.
-            support::Process ln;
-            const std::string link = tmp / "dst\\~vm0001.tmp";
-            ASSERT_TRUE(ln.Start("Z:\\bin\\ln", tmp.Path(), "-s " + support::UnixPath(tmp / "elsewhere") + " " + support::UnixPath(link)));
-            ASSERT_TRUE(support::WaitUntil([&] { return ::GetFileAttributesA(link.c_str()) == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT); }));
+            ASSERT_TRUE(tmp.MakeLink(tmp / "elsewhere", link));
         }
-        else if (kind == LeftoverOnASmallDisk)
+        else if (kind == LeftoverOnASmallDisk || kind == BestFitName || kind == LinkInLeftover)
         {
             CCopyTempFolder killed;
             ASSERT_EQ(0u, killed.Create((tmp / "dst").c_str()));
-            g_leftover = std::string(killed.GetPath()) + "\\big.bin";
+            const std::string leftover(killed.GetPath());
+            g_leftover = leftover + "\\big.bin";
             tmp.Write(g_leftover.substr(tmp.Path().size()), Pattern(3 << 20, "x"));
+            bool bPlanted = kind == BestFitName ? ::CreateDirectoryW((WidePath(leftover) + L"\\..\u00A5..\u00A5elsewhere").c_str(), nullptr)
+                : kind != LinkInLeftover || tmp.MakeLink(tmp / "elsewhere", leftover + "\\link");
+            ASSERT_TRUE(bPlanted);
             killed.Release();
         }
         CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &FreeSpaceBesideLeftover;
+        COwnFolders::s_pfnCreateDirectory = &RecordedCreateDirectory;
+        g_foldersMade.clear();
         AnsweringCopier copier;
         copier.answer = [] { return CFileTreeCopier::recoverCancel; };
         copier.AddCopyJob((tmp / "src\\landuse").c_str(), (tmp / "dst\\landuse").c_str());
-        EXPECT_EQ(0u, copier.Run()) << (copier.questions.empty() ? "" : copier.questions[0]);
+        DWORD dwResult = copier.Run();
         CFileTreeCopier::s_pfnGetDiskFreeSpaceEx = &::GetDiskFreeSpaceExA;
+        COwnFolders::s_pfnCreateDirectory = &::CreateDirectoryA;
+        EXPECT_EQ("mine", ReadBytes(tmp / mine));
+        if (kind == LinkAtDataFolder)
+        {
+            EXPECT_EQ(CHeldFolder::kErrorLink, dwResult);
+            EXPECT_NE(std::string::npos, std::string(copier.GetErrorDescription()).find(link)) << copier.GetErrorDescription();
+            EXPECT_EQ(Tree({ { "mine.txt", "mine" } }), Snapshot(tmp / "elsewhere"));
+            continue;
+        }
+        EXPECT_EQ(0u, dwResult) << (copier.questions.empty() ? "" : copier.questions[0]);
         EXPECT_EQ(Snapshot(tmp / "src\\landuse"), Snapshot(tmp / "dst\\landuse"));
-        if (kind == LeftoverOnASmallDisk)
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(g_leftover.c_str()));
-        else
-            EXPECT_EQ("mine", ReadBytes(tmp / mine));
+        EXPECT_TRUE(g_leftover == tmp / "none" || ::GetFileAttributesA(g_leftover.c_str()) == INVALID_FILE_ATTRIBUTES);
+        // Wine keeps no access lists: what each folder was made with is what can be seen.
+        EXPECT_FALSE(g_foldersMade.empty());
+        for (const auto& made : g_foldersMade)
+            EXPECT_EQ(COwnFolders::IsPrivilegedRun() ? COwnFolders::kSddl : "", made.second) << made.first;
     }
 }
 

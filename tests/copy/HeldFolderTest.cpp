@@ -1,8 +1,6 @@
 // Work through held folders (CHeldFolder) on real folders under the temporary folder, with
 // Unix symbolic links standing in for links and junctions, as Wine shows them.
-#include "Process.h"
 #include "TempTree.h"
-#include "Wait.h"
 
 #include "platform/copy/HeldFolder.h"
 
@@ -12,25 +10,7 @@
 
 using support::ReadBytes;
 using support::TempTree;
-
-namespace {
-
-std::wstring Wide(const std::string& s)
-{
-    std::wstring w(s.size() + 1, L'\0');
-    w.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], static_cast<int>(w.size())) - 1));
-    return w;
-}
-
-// Wine does not wait for a Unix program: the link's arrival is awaited.
-bool Link(const std::string& target, const std::string& link)
-{
-    support::Process ln;
-    return ln.Start("Z:\\bin\\ln", "C:\\", "-s " + support::UnixPath(target) + " " + support::UnixPath(link))
-        && support::WaitUntil([&] { return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
-}
-
-}  // namespace
+using support::WidePath;
 
 // Catches: a removal that enters a link (deleting what it leads to), joins a "best fit"
 // ANSI name to its path (U+00A5 listed as '\' in code page 932 leads to the folder beside),
@@ -47,11 +27,11 @@ TEST(HeldFolderTest, RemovalStaysInsideWhatItHolds)
         tmp.Write(std::string("marked\\") + name, name);
     ::SetFileAttributesA((tmp / "marked\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     // "..¥outside": listed through the ANSI code page as "..\outside".
-    ASSERT_TRUE(::CreateDirectoryW((Wide(tmp / "marked\\") + L"..\u00A5outside").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW((Wide(tmp / "marked\\") + L"..\u00A5outside\\x").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((WidePath(tmp / "marked\\") + L"..\u00A5outside").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((WidePath(tmp / "marked\\") + L"..\u00A5outside\\x").c_str(), nullptr));
     ASSERT_TRUE(::CreateHardLinkA((tmp / "marked\\hard.txt").c_str(), (tmp / "outside\\ro.txt").c_str(), nullptr));
-    ASSERT_TRUE(Link(tmp / "outside", tmp / "marked\\link"));
-    ASSERT_TRUE(Link(tmp / "outside", tmp / "linked"));
+    ASSERT_TRUE(tmp.MakeLink(tmp / "outside", tmp / "marked\\link"));
+    ASSERT_TRUE(tmp.MakeLink(tmp / "outside", tmp / "linked"));
 
     CHeldFolder root, linked;
     ASSERT_EQ(0u, root.Open(tmp.Path().substr(0, tmp.Path().size() - 1).c_str(), false));
@@ -80,5 +60,5 @@ TEST(HeldFolderTest, RemovalStaysInsideWhatItHolds)
     EXPECT_NE(0u, ::GetFileAttributesA((tmp / "outside\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     for (const char* gone : { "marked\\a.txt", "marked\\sub", "marked\\ro.txt" })
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((tmp / gone).c_str())) << gone;
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((Wide(tmp / "marked\\") + L"..\u00A5outside").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW((WidePath(tmp / "marked\\") + L"..\u00A5outside").c_str()));
 }

@@ -1,5 +1,8 @@
 #include "TempTree.h"
 
+#include "Process.h"
+#include "Wait.h"
+
 #include <shellapi.h>
 
 #include <cstdio>
@@ -53,7 +56,11 @@ TempTree::TempTree(const char* hint)
 
 TempTree::~TempTree()
 {
-    RemoveTree(m_path.substr(0, m_path.size() - 1));
+    std::string root = m_path.substr(0, m_path.size() - 1);
+    Process rm;
+    if (m_bLinks && rm.Start("Z:\\bin\\rm", "C:\\", "-rf " + UnixPath(root)))
+        WaitUntil([&] { return ::GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    RemoveTree(root);
 }
 
 void TempTree::Write(const std::string& rel, const std::string& bytes) const
@@ -94,6 +101,23 @@ std::string UnixPath(const std::string& path)
     for (char& c : unixPath)
         c = c == '\\' ? '/' : c;
     return unixPath;
+}
+
+bool TempTree::MakeLink(const std::string& target, const std::string& link)
+{
+    // Wine does not wait for a Unix program: the link's arrival is awaited.
+    m_bLinks = true;
+    Process ln;
+    return ln.Start("Z:\\bin\\ln", "C:\\", "-s " + UnixPath(target) + " " + UnixPath(link))
+        && WaitUntil([&] { return ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+std::wstring WidePath(const std::string& path)
+{
+    std::wstring wide(path.size() + 1, L'\0');
+    int n = ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
 }
 
 }  // namespace support
