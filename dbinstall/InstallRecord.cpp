@@ -101,6 +101,18 @@ CString Field(CString& strRest)
 
 }  // namespace
 
+CString NarrowText(LPCWSTR pszWide, UINT nCodePage)
+{
+    CString strText;
+    int cb = ::WideCharToMultiByte(nCodePage, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
+    if (cb > 1)
+    {
+        ::WideCharToMultiByte(nCodePage, 0, pszWide, -1, strText.GetBuffer(cb), cb, nullptr, nullptr);
+        strText.ReleaseBuffer();
+    }
+    return strText;
+}
+
 bool IsRecordablePath(const CString& strPath)
 {
     int cb = strPath.GetLength();

@@ -59,3 +59,7 @@ private:
 // drive or a stream, no '/', wildcard or control character, no trailing dot or blank, no
 // device name such as NUL or COM1), valid UTF-8, the first part one of the data folders.
 bool IsRecordablePath(const CString& strPath);
+
+// A UTF-16 name in the given code page: CP_UTF8 as the record keeps it, CP_ACP as the log
+// and boxes show it.
+CString NarrowText(LPCWSTR pszWide, UINT nCodePage);

@@ -11,18 +11,6 @@ namespace {
 const DWORD kMaxRecordBytes = 64u << 20;
 const int kWidePath = MAX_PATH * 2;
 
-CString Utf8(LPCWSTR pszWide)
-{
-    CString strText;
-    int cb = ::WideCharToMultiByte(CP_UTF8, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (cb > 1)
-    {
-        ::WideCharToMultiByte(CP_UTF8, 0, pszWide, -1, strText.GetBuffer(cb), cb, nullptr, nullptr);
-        strText.ReleaseBuffer();
-    }
-    return strText;
-}
-
 bool ExistsW(LPCWSTR pszPath, bool bFolder)
 {
     DWORD dwAttributes = ::GetFileAttributesW(pszPath);
@@ -143,7 +131,7 @@ void CInstallRecorder::Scan(LPWSTR pszMedia, LPWSTR pszDest, const CString& strR
         ::lstrcpyW(pszMedia + cchMedia + 1, fd.cFileName);
         pszDest[cchDest] = L'\\';
         ::lstrcpyW(pszDest + cchDest + 1, fd.cFileName);
-        CString strPath = strRelative + "\\" + Utf8(fd.cFileName);
+        CString strPath = strRelative + "\\" + NarrowText(fd.cFileName, CP_UTF8);
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         {
             if (!ExistsW(pszDest, true) || m_earlier.Find(strPath) >= 0)

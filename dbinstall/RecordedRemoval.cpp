@@ -23,16 +23,9 @@ bool IsGone(DWORD dwError)
 CString RecordedPathText(const CString& strPath)
 {
     WCHAR szWide[MAX_PATH * 2];
-    CString strText;
     if (::MultiByteToWideChar(CP_UTF8, 0, strPath, -1, szWide, MAX_PATH * 2) == 0)
         return strPath;
-    int cb = ::WideCharToMultiByte(CP_ACP, 0, szWide, -1, nullptr, 0, nullptr, nullptr);
-    if (cb > 1)
-    {
-        ::WideCharToMultiByte(CP_ACP, 0, szWide, -1, strText.GetBuffer(cb), cb, nullptr, nullptr);
-        strText.ReleaseBuffer();
-    }
-    return strText;
+    return NarrowText(szWide, CP_ACP);
 }
 
 DWORD RemoveRecordedItems(const CString& strRoot, const CInstallRecord& record, const CInstallRecord* pExcept,
