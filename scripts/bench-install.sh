@@ -30,28 +30,7 @@ printf '1\r\nDB\r\n\r\n2027.1\r\n' >"$BENCH_DIR/new/InstallList.txt"
 cp "$RUN_DIR/VORMELSetup.exe" "$BENCH_DIR/new/"
 cp "$BASELINE" "$BENCH_DIR/base/VORMELSetup.exe"
 cp "$BENCH_DIR/new/InstallList.txt" "$BENCH_DIR/base/"
-python3 - "$BENCH_DIR/new" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(4711)
-def write(path, size):
-    with open(path, "wb") as f:
-        while size > 0:
-            n = min(size, 1 << 20); f.write(os.urandom(n)); size -= n
-for a in range(10):
-    for b in range(5):
-        d = os.path.join(root, "landuse", "area%02d" % a, "tile%02d" % b); os.makedirs(d, exist_ok=True)
-        for i in range(100):
-            write(os.path.join(d, "parcel%03d.dat" % i), rng.randint(1024, 32 * 1024))
-os.makedirs(os.path.join(root, "landuse", "empty", "deeper"), exist_ok=True)
-for a in range(6):
-    d = os.path.join(root, "terrain", "sheet%d" % a); os.makedirs(d, exist_ok=True)
-    for i in range(25):
-        write(os.path.join(d, "mesh%02d.bin" % i), rng.randint(512 * 1024, 2560 * 1024))
-d = os.path.join(root, "1kmav_dem"); os.makedirs(d, exist_ok=True)
-for i in range(4):
-    write(os.path.join(d, "dem%d.grd" % i), 50 * 1024 * 1024)
-PY
+python3 scripts/bench-data.py "$BENCH_DIR/new"
 # The same data beside the baseline, as hard links: the same bytes from the same cache.
 for n in landuse terrain 1kmav_dem; do cp -al "$BENCH_DIR/new/$n" "$BENCH_DIR/base/$n"; done
 
