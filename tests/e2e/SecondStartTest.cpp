@@ -33,9 +33,10 @@ TEST(SecondStartTest, SameFolderShowsTheFirstLauncherOtherFoldersRunSideBySide)
     ASSERT_TRUE(again.Start(otherSpelling, other.folder));
     EXPECT_TRUE(again.WaitExit()) << "a second launcher with a window of its own";
     EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(hFirst) && ::GetForegroundWindow() == hFirst; }));
+    // The restore can show the window a moment before its layout at the new scale lands.
     RECT rcClient = {};
-    ::GetClientRect(hFirst, &rcClient);
-    EXPECT_EQ(750, rcClient.right) << "laid out by the minimised window's size, not its restored one";
+    EXPECT_TRUE(WaitUntil([&] { return ::GetClientRect(hFirst, &rcClient) && rcClient.right == 750; }))
+        << rcClient.right << ": laid out by the minimised window's size, not its restored one";
     EXPECT_NE(nullptr, elsewhere.StartLauncher(other.exePath, other.folder));
     EXPECT_FALSE(first.WaitExit(0));
 }
