@@ -469,7 +469,8 @@ void RunSilent(const SilentCase& c)
                                 "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\n"
                                 "file\t42\tterrain\\README.txt\r\nend\t5\r\n";
     bool bEarlier = c.fault == Upgrade || c.fault == CancelUpgrade, bCancel = c.fault == Cancel || c.fault == CancelUpgrade;
-    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELInstallRecord.txt" })
+    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELUninstall.exe",
+                              "VORMELInstallRecord.txt" })
     {
         if (bEarlier)
             dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
