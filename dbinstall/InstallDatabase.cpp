@@ -1,9 +1,11 @@
 #include "dbinstall/InstallDatabase.h"
 
+#include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/FolderBrowser.h"
 #include "dbinstall/InstallRecorder.h"
 #include "dbinstall/UnattendedInstall.h"
+#include "dbinstall/UninstallRegistration.h"
 #include "platform/SystemError.h"
 #include "platform/copy/CopyWithProgress.h"
 
@@ -49,6 +51,9 @@ void CDatabaseLauncherDlg::OnInstallDatabase()
     fileOp.lpszProgressTitle = "Copying...";
     int nResult = CopyWithProgress(&fileOp);
 
+    // As LocalSystem, whose HKCU is nobody's, the folder is registered for every user, as in
+    // a silent run.
+    const bool bAllUsers = m_settings.bAllUsers || IsLocalSystem();
     LPCSTR pszOutcome = "Installation completed, but the database path could not be registered.";
     UINT nType = MB_OK | MB_ICONEXCLAMATION;
     if (fileOp.fAnyOperationsAborted)
@@ -68,7 +73,9 @@ void CDatabaseLauncherDlg::OnInstallDatabase()
             log.Write(strLine);
         }
     }
-    else if (RegisterDestination(strDestinationRoot, m_settings.bAllUsers, log))
+    // The entry last, once everything else is in place.
+    else if (RegisterDestination(strDestinationRoot, bAllUsers, log)
+             && RegisterUninstall(m_settings.strLauncherDir, strDestinationRoot, bAllUsers, recorder.GetRecord(), log))
     {
         pszOutcome = "Installation completed.";
         nType = MB_ICONINFORMATION;

@@ -4,6 +4,7 @@
 #include "dbinstall/DatabaseEdition.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/InstallRecorder.h"
+#include "dbinstall/UninstallRegistration.h"
 #include "launcher/InstallList.h"
 #include "platform/SessionEndGuard.h"
 #include "platform/SystemError.h"
@@ -164,7 +165,11 @@ int InstallDatabaseUnattended(const CString& strDir, bool bAllUsers, RunWindow w
         log.Write(strLine);
         if (recorder.Commit(log) != ERROR_SUCCESS)
             return exitFailed;
-        return RegisterDestination(strRoot, bAllUsers, log) ? exitInstalled : exitFailed;
+        // The entry last: it tells a deployment tool that everything before it was done.
+        return RegisterDestination(strRoot, bAllUsers, log)
+                && RegisterUninstall(strLauncherDir, strRoot, bAllUsers, recorder.GetRecord(), log)
+            ? exitInstalled
+            : exitFailed;
     }
     if (dwResult == ERROR_CANCELLED && CSessionEndGuard::HasSessionEnded())
     {

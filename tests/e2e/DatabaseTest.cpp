@@ -14,6 +14,7 @@
 #include <set>
 
 #include <sddl.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 using namespace support;
@@ -30,6 +31,61 @@ std::string RegisteredPath()
     char szValue[1024] = "";
     DWORD cb = sizeof(szValue);
     return ::SHGetValueA(HKEY_CURRENT_USER, kKey, "reriPath", nullptr, szValue, &cb) == ERROR_SUCCESS ? szValue : "<none>";
+}
+
+const char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VORMELDatabase";
+
+std::string Today()
+{
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    char sz[16];
+    ::wsprintfA(sz, "%04u%02u%02u", st.wYear, st.wMonth, st.wDay);
+    return sz;
+}
+
+// The Programs and Features entry's values (a DWORD as its number), HKCU's or HKLM's.
+std::map<std::string, std::string> EntryValues(bool bAllUsers)
+{
+    std::map<std::string, std::string> values;
+    HKEY hKey = nullptr;
+    ::RegOpenKeyExA(bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kEntry, 0, KEY_READ | KEY_WOW64_64KEY, &hKey);
+    char szName[256], value[2048] = "";
+    for (DWORD i = 0, cchName = sizeof(szName), cb = sizeof(value), dwType = 0; hKey != nullptr
+         && ::RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, reinterpret_cast<BYTE*>(value), &cb) == 0;
+         ++i, cchName = sizeof(szName), cb = sizeof(value))
+        values[szName] = dwType == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(value)) : std::string(value);
+    ::RegCloseKey(hKey);
+    return values;
+}
+
+// The entry of an installation in root (ending in '\') begun on the day given, and its
+// uninstaller, a copy of the launcher: in the root, or for every user in Program Files.
+void ExpectEntry(const std::string& root, const std::string& edition, const std::string& exe, bool bAllUsers,
+                 const std::string& day)
+{
+    std::map<std::string, std::string> values = EntryValues(bAllUsers);
+    EXPECT_TRUE(values["InstallDate"] == day || values["InstallDate"] == Today()) << values["InstallDate"];
+    ULONGLONG ullBytes = 0;
+    std::string record = ReadBytes(root + "VORMELInstallRecord.txt");
+    for (size_t at = record.find("\nfile\t"); at != std::string::npos; at = record.find("\nfile\t", at + 1))
+        ullBytes += std::stoull(record.substr(at + 6));
+    char szFolder[MAX_PATH] = "";
+    ::SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, szFolder);
+    std::string uninstaller = (bAllUsers ? szFolder + std::string("\\BRANTIK\\VORMEL database\\") : root)
+        + "VORMELUninstall.exe";
+    std::string command = "\"" + uninstaller + "\" /UNINSTALL /DIR=\"" + root.substr(0, root.size() - 1) + "\""
+        + (bAllUsers ? " /ALLUSERS" : "");
+    std::map<std::string, std::string> expected = {
+        { "DisplayName", "VORMEL terrain and land-use database" }, { "DisplayVersion", edition },
+        { "Publisher", "BRANTIK" }, { "InstallLocation", root }, { "InstallDate", values["InstallDate"] },
+        { "EstimatedSize", std::to_string((ullBytes + 1023) / 1024) }, { "DisplayIcon", "\"" + uninstaller + "\",0" },
+        { "UninstallString", command }, { "QuietUninstallString", command + " /VERYSILENT" },
+        { "NoModify", "1" }, { "NoRepair", "1" } };
+    EXPECT_EQ(expected, values);
+    std::string bytes = ReadBytes(uninstaller);
+    EXPECT_TRUE(!bytes.empty() && bytes == ReadBytes(exe)) << uninstaller;
+    ::DeleteFileA(uninstaller.c_str());
 }
 
 // A key (the product's, unless named) with an empty protected access list: it can be neither
@@ -66,7 +122,7 @@ bool ButtonsEnabled(HWND hMain)
     return ::IsWindowEnabled(Item(hMain, IDC_INSTALL_DATABASE)) && ::IsWindowEnabled(Item(hMain, IDC_EXIT));
 }
 
-enum Fault { None, MissingSource, CancelCopy, LockedRegistry, ScratchedRetry, ScratchedCancel };
+enum Fault { None, MissingSource, CancelCopy, LockedRegistry, LockedEntry, ScratchedRetry, ScratchedCancel };
 
 // A data file whose reads fail as a scratched disc's do (Wine says ERROR_NOT_READY): a link
 // to the memory of the process that reads it, whose first page is never there. Cleaned, it
@@ -166,7 +222,11 @@ void RunInstallation(const Case& c, const std::string& folder)
     SCOPED_TRACE(c.what);
     ::SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\BRANTIK");
     ::SHSetValueA(HKEY_CURRENT_USER, kKey, "reriPath", REG_SZ, "C:\\older\\", 11);
-    std::unique_ptr<LockedKey> pLock(c.fault == LockedRegistry ? new LockedKey : nullptr);
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kEntry);
+    std::unique_ptr<LockedKey> pLock(c.fault == LockedRegistry ? new LockedKey
+                                     : c.fault == LockedEntry  ? new LockedKey(HKEY_CURRENT_USER, kEntry)
+                                                               : nullptr);
+    std::string day = Today();
     TempTree dest("dest");
     std::string destRoot = dest.Path() + "\x92\x6E\x90\x7D\x95\x5C";  // 地図表: ends in the byte 0x5C
     MakeDirs(destRoot);
@@ -254,8 +314,14 @@ void RunInstallation(const Case& c, const std::string& folder)
     }
     pLock.reset();
     EXPECT_EQ(c.bRegistered ? destRoot + "\\" : "C:\\older\\", RegisteredPath());
+    std::string edition = folder == "R:\\" ? "2027.1" : "1.0.1.1";
+    if (c.bRegistered && c.fault != LockedEntry)
+        ExpectEntry(destRoot + "\\", edition, folder + "VORMELSetup.exe", false, day);
+    EXPECT_TRUE((c.bRegistered && c.fault != LockedEntry) || EntryValues(false).empty()) << "an entry of a failure";
+    // The uninstaller is placed before the entry, which failed.
+    EXPECT_TRUE(c.fault != LockedEntry || ::DeleteFileA((destRoot + "\\VORMELUninstall.exe").c_str()));
     if (c.bCopied)
-        ExpectCopied(folder, destRoot, folder == "R:\\" ? "2027.1" : "1.0.1.1", false);
+        ExpectCopied(folder, destRoot, edition, false);
     else if (c.fault != CancelCopy && c.fault != ScratchedCancel)
     {
         EXPECT_TRUE(Snapshot(destRoot).empty());
@@ -283,6 +349,8 @@ TEST(DatabaseTest, EveryOutcomeShowsItsMessageAndChangesOnlyWhatItShould)
           L"Installation was interrupted by the user.", false, false },
         { "registry key locked", IDYES, true, IDYES, LockedRegistry,
           L"Installation completed, but the database path could not be registered.", true, false },
+        { "entry key locked", IDYES, true, IDYES, LockedEntry,
+          L"Installation completed, but the database path could not be registered.", true, true },
         { "a data file unreadable, Cancel", IDYES, true, IDYES, ScratchedCancel,
           L"Installation was interrupted by the user.", false, false },
     };
@@ -314,7 +382,7 @@ namespace {
 // A deployment tool's run: the launcher started with switches, watched from outside.
 enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLogFolder, Running, Cancel, NoCancel,
               Unreadable, AllUsers, FromShare, AllUsersLocked, LogLink, SessionEnd, InUse, DamagedRecord, Upgrade,
-              CancelUpgrade };
+              CancelUpgrade, EntryLocked, Moved };
 
 struct SilentCase
 {
@@ -361,8 +429,23 @@ void RunSilent(const SilentCase& c)
             args.replace(at, 2, place.second);
     }
 
+    // An earlier entry: of this root, of a folder that stays (Moved), or of one long gone.
+    const bool bAllUsers = args.find("/ALLUSERS") != std::string::npos;
+    const std::string day = Today(), firstRoot = dest.Path() + "first\\";
+    const std::map<std::string, std::string> earlierEntry = { { "DisplayVersion", "2025.1" },
+        { "InstallLocation", c.fault == Moved ? firstRoot : c.fault == Clean ? "C:\\gone\\" : root + "\\" } };
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kEntry);
+    ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kEntry);
+    if (c.fault == Moved || c.fault == Clean || c.fault == Upgrade || c.fault == CancelUpgrade)
+        for (const auto& value : earlierEntry)
+            ::SHSetValueA(HKEY_CURRENT_USER, kEntry, value.first.c_str(), REG_SZ, value.second.c_str(),
+                          static_cast<DWORD>(value.second.size() + 1));
+    if (c.fault == Moved)
+        for (const char* file : { "VORMELInstallRecord.txt", "VORMELUninstall.exe", "terrain\\a.csv" })
+            dest.Write("first\\" + std::string(file), file);
     std::unique_ptr<LockedKey> pLock(c.fault == Locked ? new LockedKey
                                      : c.fault == AllUsersLocked ? new LockedKey(HKEY_LOCAL_MACHINE, kActiveSetup)
+                                     : c.fault == EntryLocked    ? new LockedKey(HKEY_CURRENT_USER, kEntry)
                                                                  : nullptr);
     std::string exe = dist.exePath;
     Process first;
@@ -382,7 +465,8 @@ void RunSilent(const SilentCase& c)
                                 "folder\tterrain\\gone\r\nfile\t3\tterrain\\old.csv\r\nfile\t3\tterrain\\gone\\x.csv\r\n"
                                 "file\t42\tterrain\\README.txt\r\nend\t5\r\n";
     bool bEarlier = c.fault == Upgrade || c.fault == CancelUpgrade, bCancel = c.fault == Cancel || c.fault == CancelUpgrade;
-    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELInstallRecord.txt" })
+    for (const char* file : { "terrain\\old.csv", "terrain\\gone\\x.csv", "terrain\\gone\\mine.txt", "VORMELUninstall.exe",
+                              "VORMELInstallRecord.txt" })
     {
         if (bEarlier)
             dest.Write(root.substr(dest.Path().size()) + "\\" + file, file[0] == 'V' ? earlier : "old");
@@ -474,6 +558,17 @@ void RunSilent(const SilentCase& c)
     {
         EXPECT_EQ(earlier + "old", ReadBytes(root + "\\VORMELInstallRecord.txt") + ReadBytes(root + "\\terrain\\old.csv"));
     }
+    // The entry only when everything else was done; a failed run leaves an earlier one as it was.
+    if (c.dwCode == 0)
+        ExpectEntry(root + "\\", "1.0.1.1", exe, bAllUsers, day);
+    EXPECT_TRUE(c.dwCode == 0 || EntryValues(bAllUsers) == (c.fault == CancelUpgrade ? earlierEntry : decltype(earlierEntry)()));
+    // The uninstaller is placed before the entry, which failed.
+    EXPECT_TRUE(c.fault != EntryLocked || ::DeleteFileA((root + "\\VORMELUninstall.exe").c_str()));
+    // The rule a deployment tool's detection script runs: the entry's DisplayVersion is there.
+    Process query;
+    ASSERT_TRUE(query.Start("C:\\windows\\system32\\reg.exe", dest.Path(), std::string("query \"") + (bAllUsers ? "HKLM\\" : "HKCU\\")
+                            + kEntry + "\" /v DisplayVersion" + (bAllUsers ? " /reg:64" : "")) && query.WaitExit());
+    EXPECT_EQ(c.dwCode == 0 || c.fault == CancelUpgrade ? 0u : 1u, query.ExitCode()) << "detected as installed";
     if (c.bCopied)
         ExpectCopied(dist.folder, root, "1.0.1.1", c.fault != DamagedRecord, bEarlier ? "terrain\\gone" : "");
     if (hHeld != INVALID_HANDLE_VALUE)
@@ -481,6 +576,9 @@ void RunSilent(const SilentCase& c)
     bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
     std::string text = ReadBytes(log);
+    EXPECT_TRUE(c.fault != Moved || Snapshot(firstRoot).size() == 4) << "the earlier installation was touched";
+    EXPECT_TRUE(c.fault != Moved || ReadBytes(firstRoot + "terrain\\a.csv") == "terrain\\a.csv");
+    EXPECT_TRUE(c.fault != Moved || text.find("The earlier installation in \"" + firstRoot + "\" stays") != std::string::npos);
     if (c.dwCode != 1622)
     {
         // UTF-8 with a byte-order mark and CR LF; the last line gives the exit code.
@@ -562,6 +660,8 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Upgrade, 0, true, true },
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", CancelUpgrade, 1602, false, false },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", EntryLocked, 1603, true, true },
+        { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Moved, 0, true, true },
     };
     for (const SilentCase& c : cases)
         RunSilent(c);

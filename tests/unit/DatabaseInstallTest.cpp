@@ -2,6 +2,7 @@
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/InstallRecord.h"
+#include "dbinstall/UninstallRegistration.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,9 @@ TEST(DatabaseInstallTest, DestinationRootEndsInExactlyOneBackslash)
     };
     for (const Case& c : cases)
         EXPECT_STREQ(c.root, MakeDestinationRoot(CString(c.folder))) << c.folder;
+    // The removal's /DIR names the root without its backslash, but a drive's root whole.
+    EXPECT_STREQ("\"U\" /UNINSTALL /DIR=\"E:\\\" /ALLUSERS", UninstallCommand("U", "E:\\", true));
+    EXPECT_STREQ("\"U\" /UNINSTALL /DIR=\"\\\\s\\d\"", UninstallCommand("U", "\\\\s\\d\\", false));
 }
 
 // A record is input a user can edit: removal acts on nothing but a whole record whose every
