@@ -150,16 +150,19 @@ LauncherSettings CLauncherApp::Settings()
 
 bool CLauncherApp::OpenLog(const CString& strFile)
 {
-    if (!strFile.IsEmpty())
+    // A folder (ending in a backslash) gets a new file of each run, so that a retry of a
+    // deployment tool does not replace the log of the run that failed.
+    if (!strFile.IsEmpty() && !CCopyPath::EndsWithSeparator(strFile))
         return m_log.Create(strFile, false) != FALSE;
     char szTemp[MAX_PATH] = "";
-    DWORD n = ::GetTempPathA(sizeof(szTemp), szTemp);
-    if (n == 0 || n >= sizeof(szTemp))
+    DWORD n = strFile.IsEmpty() ? ::GetTempPathA(sizeof(szTemp), szTemp) : 0;
+    if (strFile.IsEmpty() && (n == 0 || n >= sizeof(szTemp)))
         return false;
     SYSTEMTIME st;
     ::GetLocalTime(&st);
     CString strPath;
-    strPath.Format("%sVORMELSetup-%04u%02u%02u-%02u%02u%02u-%lu.log", szTemp, st.wYear, st.wMonth, st.wDay, st.wHour,
+    strPath.Format("%sVORMELSetup-%04u%02u%02u-%02u%02u%02u-%lu.log",
+                   strFile.IsEmpty() ? szTemp : static_cast<LPCSTR>(strFile), st.wYear, st.wMonth, st.wDay, st.wHour,
                    st.wMinute, st.wSecond, static_cast<unsigned long>(::GetCurrentProcessId()));
     return m_log.Create(strPath, true) != FALSE;
 }

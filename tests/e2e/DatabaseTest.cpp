@@ -386,7 +386,7 @@ enum Silent { Clean, BadSwitch, ProgramMedia, DiskSmall, NoTerrain, Locked, NoLo
 
 struct SilentCase
 {
-    const char* args;    // %D: the destination, %L: the log
+    const char* args;    // %D: the destination, %L: the log, %F: a folder for the log
     Silent fault;
     DWORD dwCode;
     bool bCopied, bRegistered;
@@ -421,9 +421,10 @@ void RunSilent(const SilentCase& c)
     dist.AddDataFolders();
     TempTree dest("dest");
     std::string root = dest.Path() + "new\\\x92\x6E\x90\x7D\x95\x5C";  // new\地図表, made with its parent
-    std::string log = dest.Path() + "install.log";
+    std::string log = dest.Path() + "install.log", logs = dest.Path() + "logs\\";
+    ::CreateDirectoryA(logs.c_str(), nullptr);
     std::string args = c.args;
-    for (auto place : { std::make_pair("%D", root), std::make_pair("%L", log) })
+    for (auto place : { std::make_pair("%D", root), std::make_pair("%L", log), std::make_pair("%F", logs) })
     {
         for (size_t at = args.find(place.first); at != std::string::npos; at = args.find(place.first))
             args.replace(at, 2, place.second);
@@ -575,6 +576,10 @@ void RunSilent(const SilentCase& c)
         ::CloseHandle(hHeld);
     bool bUntouched = !c.bCopied && !bCancel && c.fault != Unreadable && c.fault != SessionEnd && c.fault != InUse;
     EXPECT_TRUE(!bUntouched || Snapshot(dest.Path() + "new").empty()) << "written though the run failed";
+    // A log folder gets a new file of its own, named for the run.
+    if (args.find(logs) != std::string::npos && Snapshot(logs).size() == 1)
+        log = logs + Snapshot(logs).begin()->first;
+    EXPECT_TRUE(args.find(logs) == std::string::npos || log.find("\\VORMELSetup-") != std::string::npos) << log;
     std::string text = ReadBytes(log);
     EXPECT_TRUE(c.fault != Moved || Snapshot(firstRoot).size() == 4) << "the earlier installation was touched";
     EXPECT_TRUE(c.fault != Moved || ReadBytes(firstRoot + "terrain\\a.csv") == "terrain\\a.csv");
@@ -655,7 +660,7 @@ TEST(SilentTest, EachFaultEndsWithItsExitCodeAndNoBox)
         { "/SILENT /DIR=\"%D\" /LOG=\"%L\"", Cancel, 1602, false, false },
         { "/SILENT /NOCANCEL /DIR=\"%D\" /LOG=\"%L\"", NoCancel, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\\\\\" /LOG=\"%L\"", AllUsers, 0, true, true },
-        { "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /DIR=\"%D\" /LOG=\"%L\"", FromShare, 0, true, true },
+        { "/SP- /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /DIR=\"%D\" /LOG=\"%F\"", FromShare, 0, true, true },
         { "/VERYSILENT /ALLUSERS /DIR=\"%D\" /LOG=\"%L\"", AllUsersLocked, 1603, false, false },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", DamagedRecord, 0, true, true },
         { "/VERYSILENT /DIR=\"%D\" /LOG=\"%L\"", Upgrade, 0, true, true },
