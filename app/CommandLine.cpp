@@ -120,11 +120,9 @@ bool CCommandLine::Parse(LPCSTR pszArguments)
                CString("/? and /HELP"));
     else if (IsSilent() && !m_bDirGiven)
         Refuse("A silent run needs the destination folder: /DIR=\"%s\".", CString("folder"));
-    else if (IsSilent() && !IsFullFolderPath(m_strDir))
-        Refuse("/DIR=\"%s\" is not a full path (a drive or \\\\server\\share).", m_strDir);
     else if (m_bUninstall && !m_bDirGiven)
         Refuse("A removal needs the folder of the installation: /DIR=\"%s\".", CString("folder"));
-    else if (m_bUninstall && !IsFullFolderPath(m_strDir))
+    else if ((IsSilent() || m_bUninstall) && !IsFullFolderPath(m_strDir))
         Refuse("/DIR=\"%s\" is not a full path (a drive or \\\\server\\share).", m_strDir);
     else if (!m_strUninstallerLink.IsEmpty() && !m_bUninstall)
         Refuse("Unknown switch \"%s\".", CString("/UNINSTALLCOPY"));

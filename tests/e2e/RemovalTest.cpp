@@ -65,7 +65,7 @@ std::string PlaceUninstaller(const std::string& exe, const std::string& root, co
     return Value(hRoot, kEntry, bQuiet ? "QuietUninstallString" : "UninstallString");
 }
 
-enum Kind { Quiet, AllUsers, NotInstalled, Held, OtherEntry, AskYes, AskNo };
+enum Kind { Quiet, AllUsers, NotInstalled, Held, OtherEntry, AskYes, AskNo, BadRecord };
 
 struct RemovalCase
 {
@@ -116,6 +116,9 @@ void RunRemoval(const RemovalCase& c)
         ::SHSetValueA(HKEY_CURRENT_USER, kPathKey, "reriPath", REG_SZ, "C:\\other\\", 11);
     if (c.kind == OtherEntry)
         ::SHSetValueA(HKEY_CURRENT_USER, kEntry, "InstallLocation", REG_SZ, "C:\\other\\", 11);
+    if (c.kind == BadRecord)  // a user's edit: nothing is removed on its word
+        dest.Write(root.substr(dest.Path().size()) + "\\VORMELInstallRecord.txt",
+                   "VORMEL installation record 1\r\nedition\t1\r\nroot\tmade\r\nfile\t1\tterrain\\..\\..\\x\r\nend\t1\r\n");
     std::string uninstaller = bAllUsers ? dest.Path() + "BRANTIK\\VORMEL database\\VORMELUninstall.exe"
                                         : root + "\\VORMELUninstall.exe";
     std::map<std::string, std::string> before = Snapshot(dest.Path());
@@ -189,6 +192,7 @@ void RunRemoval(const RemovalCase& c)
         now.erase("removal.log");
         EXPECT_EQ(before, now) << "touched though nothing was to be removed";
         EXPECT_EQ(root + "\\", Value(hRoot, kEntry, "InstallLocation"));
+        EXPECT_TRUE(c.kind != BadRecord || text.find("(line 4 names a path outside") != std::string::npos) << text;
     }
     if (bAllUsers)
     {
@@ -223,6 +227,7 @@ TEST(RemovalTest, RemovesExactlyWhatWasInstalled)
         { "the entry names another folder", OtherEntry, 0 },
         { "asked, Yes", AskYes, 0 },
         { "asked, No", AskNo, 1602 },
+        { "a damaged record", BadRecord, 1603 },
     };
     for (const RemovalCase& c : cases)
         RunRemoval(c);
