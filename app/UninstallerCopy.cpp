@@ -11,6 +11,8 @@ namespace {
 
 // How long the copy waits for the first process to end after handing it the code.
 const DWORD kFirstEndMillis = 60000;
+// How long it tries to delete the uninstaller while the system still holds it.
+const DWORD kLetGoMillis = 30000;
 
 CString SelfPath()
 {
@@ -56,6 +58,20 @@ bool MakeCopy(CString& strFolder, CString& strCopy)
     if (dwMade == ERROR_SUCCESS)
         ::RemoveDirectoryA(strFolder);
     return false;
+}
+
+// A step tried again while something holds what it works on: the system lets go of an
+// ended program's file a moment after its end (under Wine, while its Unix process
+// lingers), and a virus scanner or a window listing the folder may hold it meanwhile.
+template <class Step>
+DWORD WhenLetGo(Step step)
+{
+    DWORD dwError = ERROR_SUCCESS;
+    DWORD dwStart = ::GetTickCount();
+    do
+        dwError = CFileRun::WaitOutHolds(step);
+    while (CFileRun::IsHoldError(dwError) && ::GetTickCount() - dwStart < kLetGoMillis);
+    return dwError;
 }
 
 }  // namespace
@@ -158,16 +174,12 @@ void CUninstallerLink::DeleteUninstaller(const CString& strRoot, bool bRootMade)
     bool bOurFolder = !bRoot && IsNamed(strFolder.Left(strFolder.GetLength() - 1), "VORMEL database")
         && IsNamed(strParent.Left(strParent.GetLength() - 1), "BRANTIK");
     bool bFolderGoes = bRoot ? bRootMade : bOurFolder;
-    CHeldFolder folder;
-    if (folder.Open(strFolder, bRoot, bFolderGoes) == ERROR_SUCCESS
-        && CFileRun::WaitOutHolds([&] { return folder.DeleteBelow(CString(UNINSTALLER_NAME)); }) == ERROR_SUCCESS
-        && bFolderGoes
-        && folder.DeleteSelf() == ERROR_SUCCESS && bOurFolder)
-    {
-        CHeldFolder parent;
-        if (parent.Open(strParent, false, true) == ERROR_SUCCESS)
-            parent.DeleteSelf();
-    }
+    CHeldFolder folder, parent;
+    if (WhenLetGo([&] { folder.Close(); return folder.Open(strFolder, bRoot, bFolderGoes); }) == ERROR_SUCCESS
+        && WhenLetGo([&] { return folder.DeleteBelow(CString(UNINSTALLER_NAME)); }) == ERROR_SUCCESS && bFolderGoes
+        && folder.DeleteSelf() == ERROR_SUCCESS && bOurFolder
+        && WhenLetGo([&] { parent.Close(); return parent.Open(strParent, false, true); }) == ERROR_SUCCESS)
+        parent.DeleteSelf();
     // Possible only for an account that may change what Windows does at a restart.
     CString strSelf = SelfPath();
     if (::MoveFileExA(strSelf, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))

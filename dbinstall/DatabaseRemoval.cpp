@@ -120,7 +120,9 @@ int RemoveDatabase(const RemovalRequest& request, CLogFile& log, RemovalResult& 
     DWORD dwDelete = CHeldFolder::kErrorLink;
     {
         CHeldFolder root;
-        if (root.Open(strRoot, true, record.m_bRootMade) == ERROR_SUCCESS)
+        // A window that lists the folder holds it for a moment.
+        if (CFileRun::WaitOutHolds([&] { root.Close(); return root.Open(strRoot, true, record.m_bRootMade); })
+            == ERROR_SUCCESS)
             dwDelete = root.DeleteBelow(CString(INSTALL_RECORD_NAME));
         // Held by the uninstaller when it lies there: it takes the root with it then.
         if (IsGone(dwDelete) && record.m_bRootMade && root.DeleteSelf() == ERROR_SUCCESS)

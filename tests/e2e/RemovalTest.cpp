@@ -181,7 +181,7 @@ void RunRemoval(const RemovalCase& c)
             if (c.kind == OtherEntry)  // the entry that names it stays
                 left["db\\\x92\x6E\x90\x7D\x95\x5C\\VORMELUninstall.exe"] = before["db\\\x92\x6E\x90\x7D\x95\x5C\\VORMELUninstall.exe"];
         }
-        EXPECT_TRUE(WaitUntil([&] { left["removal.log"] = ReadBytes(log); return Snapshot(dest.Path()) == left; }))
+        EXPECT_TRUE(WaitUntil([&] { left["removal.log"] = ReadBytes(log); return Snapshot(dest.Path()) == left; }, 60000))
             << [&] { std::string keys; for (const auto& e : Snapshot(dest.Path())) keys += e.first + " "; return keys; }();
         EXPECT_EQ(c.kind == OtherEntry ? "C:\\other\\" : "<none>", Value(hRoot, kEntry, "InstallLocation"));
         EXPECT_EQ(bAllUsers ? "C:\\other\\" : "<none>", Value(HKEY_CURRENT_USER, kPathKey, "reriPath"));
