@@ -71,5 +71,6 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   med() { awk -v k="$1" "\$1 == k { print \$2 }" "$BENCH_DIR/times" | sort -n \
     | awk "{a[NR]=\$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}"; }
   r=$(med remove); d=$(med rd)
+  echo "Log of the last removal:"; cat "$BENCH_DIR/remove.log"
   echo "Medians of $ROUNDS rounds (ms): removal $r, rd /s /q $d, ratio $(awk -v r="$r" -v d="$d" "BEGIN { printf \"%.2f\", r / d }")"
 '
