@@ -7,7 +7,6 @@
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/DatabaseRemoval.h"
 #include "dbinstall/InstallDatabase.h"
-#include "dbinstall/UninstallEntry.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
 #include "platform/ModuleVersion.h"
@@ -179,9 +178,8 @@ int CLauncherApp::RunRemoval()
     RemovalRequest request = { strRoot, m_commandLine.ForAllUsers() || IsLocalSystem(), !m_commandLine.IsSilent(),
                                window };
     int nExitCode = RemoveDatabase(request, m_log, m_removal);
-    if (m_removal.bAllGone && !m_uninstaller.GetUninstallerPath().IsEmpty())
-        m_log.Write("The uninstaller \"" + m_uninstaller.GetUninstallerPath()
-                    + "\" is deleted when it has ended, if it is one (" UNINSTALLER_NAME ").");
+    if (m_removal.bAllGone && m_uninstaller.IsUninstaller())
+        m_log.Write("The uninstaller \"" + m_uninstaller.GetUninstallerPath() + "\" is deleted when it has ended.");
     return nExitCode;
 }
 

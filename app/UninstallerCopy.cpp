@@ -152,6 +152,11 @@ bool CUninstallerLink::Take(const CString& strValue)
     return true;
 }
 
+bool CUninstallerLink::IsUninstaller() const
+{
+    return m_hFirst != nullptr && IsNamed(m_strUninstaller, UNINSTALLER_NAME);
+}
+
 void CUninstallerLink::ReportExitCode(int nExitCode)
 {
     if (m_hPipe == nullptr)
@@ -165,8 +170,7 @@ void CUninstallerLink::ReportExitCode(int nExitCode)
 void CUninstallerLink::DeleteUninstaller(const CString& strRoot, bool bRootMade)
 {
     // The launcher on the media, run with /UNINSTALL, has no uninstaller of its own.
-    if (m_hFirst == nullptr || ::WaitForSingleObject(m_hFirst, kFirstEndMillis) != WAIT_OBJECT_0
-        || !IsNamed(m_strUninstaller, UNINSTALLER_NAME))
+    if (!IsUninstaller() || ::WaitForSingleObject(m_hFirst, kFirstEndMillis) != WAIT_OBJECT_0)
         return;
     CString strFolder = m_strUninstaller.Left(FolderLength(m_strUninstaller));
     bool bRoot = ::lstrcmpiA(strFolder, strRoot) == 0;

@@ -28,6 +28,8 @@ public:
     // Takes the /UNINSTALLCOPY value; false when it is out of form.
     bool Take(const CString& strValue);
     const CString& GetUninstallerPath() const { return m_strUninstaller; }
+    // Whether the first process is an uninstaller (not the launcher on the media).
+    bool IsUninstaller() const;
 
     // Hands the exit code to the first process, which then ends with it.
     void ReportExitCode(int nExitCode);

@@ -118,20 +118,19 @@ int RemoveDatabase(const RemovalRequest& request, CLogFile& log, RemovalResult& 
     }
 
     DWORD dwDelete = CHeldFolder::kErrorLink;
-    {
-        CHeldFolder root;
-        // A window that lists the folder holds it for a moment.
-        if (CFileRun::WaitOutHolds([&] { root.Close(); return root.Open(strRoot, true, record.m_bRootMade); })
-            == ERROR_SUCCESS)
-            dwDelete = root.DeleteBelow(CString(INSTALL_RECORD_NAME));
-        // Held by the uninstaller when it lies there: it takes the root with it then.
-        if (IsGone(dwDelete) && record.m_bRootMade && root.DeleteSelf() == ERROR_SUCCESS)
-            log.Write("Deleted the folder \"" + strRoot + "\", which the installation made.");
-    }
+    CHeldFolder root;
+    // A window that lists the folder holds it for a moment.
+    if (CFileRun::WaitOutHolds([&] { root.Close(); return root.Open(strRoot, true, record.m_bRootMade); })
+        == ERROR_SUCCESS)
+        dwDelete = root.DeleteBelow(CString(INSTALL_RECORD_NAME));
     if (!IsGone(dwDelete))
         return Finish(exitFailed, SystemErrorLine("Could not delete the install record \"" + strRoot
                       + INSTALL_RECORD_NAME + "\"", dwDelete), request, log, MB_OK | MB_ICONERROR);
     log.Write("Deleted the install record.");
+    // Held by the uninstaller when it lies there: it takes the root with it then.
+    if (record.m_bRootMade && root.DeleteSelf() == ERROR_SUCCESS)
+        log.Write("Deleted the folder \"" + strRoot + "\", which the installation made.");
+    root.Close();
     bool bOtherEntry = false;
     bool bRegistry = RemoveUninstallEntry(strRoot, request.bAllUsers, bOtherEntry, log);
     bRegistry = RemoveDatabasePath(strRoot, log) && bRegistry;
