@@ -35,17 +35,19 @@ bool IsFullFolderPath(const CString& strPath)
 
 }  // namespace
 
-LPCSTR ExitCodeMeaning(int nExitCode)
+LPCSTR ExitCodeMeaning(int nExitCode, bool bRemoval)
 {
     switch (nExitCode)
     {
-    case exitInstalled: return "installed";
+    case exitInstalled: return bRemoval ? "removed" : "installed";
     case exitFileInUse: return "a file is in use: try again later";
     case exitDiskFull: return "not enough free space";
     case exitCancelled: return "cancelled";
     case exitFailed: return "failed";
+    case exitNotInstalled: return "nothing of ours is installed there";
     case exitMediaUnreadable: return "the media cannot be read";
-    case exitAlreadyRunning: return "a launcher of this media is already running";
+    case exitAlreadyRunning:
+        return bRemoval ? "a removal of this installation is already running" : "a launcher of this media is already running";
     case exitLogUnwritable: return "the log file cannot be written";
     case exitBadCommandLine: return "the command line is not valid";
     default: return "unknown";
@@ -118,8 +120,12 @@ bool CCommandLine::Parse(LPCSTR pszArguments)
                CString("/? and /HELP"));
     else if (IsSilent() && !m_bDirGiven)
         Refuse("A silent run needs the destination folder: /DIR=\"%s\".", CString("folder"));
-    else if (IsSilent() && !IsFullFolderPath(m_strDir))
+    else if (m_bUninstall && !m_bDirGiven)
+        Refuse("A removal needs the folder of the installation: /DIR=\"%s\".", CString("folder"));
+    else if ((IsSilent() || m_bUninstall) && !IsFullFolderPath(m_strDir))
         Refuse("/DIR=\"%s\" is not a full path (a drive or \\\\server\\share).", m_strDir);
+    else if (!m_strUninstallerLink.IsEmpty() && !m_bUninstall)
+        Refuse("Unknown switch \"%s\".", CString("/UNINSTALLCOPY"));
     else if (IsFullFolderPath(m_strDir) && CCopyPath::Canonicalize(m_strDir, m_strDir) != 0)
         Refuse("/DIR=\"%s\" is not a folder path that Windows can use.", m_strDir);
     if (!m_strError.IsEmpty() && m_mode == modeInteractive)
@@ -154,6 +160,11 @@ bool CCommandLine::Take(const CString& strToken)
     }
     auto Is = [&](LPCSTR pszName) { return ::lstrcmpiA(strName, pszName) == 0; };
 
+    if (Is("UNINSTALLCOPY"))
+    {
+        m_strUninstallerLink = strValue;
+        return !strValue.IsEmpty() || Refuse("The switch \"%s\" needs a value.", strToken);
+    }
     if (Is("DIR") || Is("LOG"))
     {
         if (bValue && strValue.IsEmpty())
@@ -175,7 +186,7 @@ bool CCommandLine::Take(const CString& strToken)
     bool bIgnored = bValueIgnored || Is("SP-") || Is("CURRENTUSER") || Is("NOICONS") || Is("NOCLOSEAPPLICATIONS")
         || Is("CLOSEAPPLICATIONS") || Is("NORESTARTAPPLICATIONS") || Is("RESTARTAPPLICATIONS")
         || Is("SUPPRESSMSGBOXES") || Is("NORESTART");
-    bool bKnown = bIgnored || Is("SILENT") || Is("VERYSILENT") || Is("NOCANCEL") || Is("ALLUSERS") || Is("?")
+    bool bKnown = bIgnored || Is("UNINSTALL") || Is("SILENT") || Is("VERYSILENT") || Is("NOCANCEL") || Is("ALLUSERS") || Is("?")
         || Is("HELP");
     if (!bKnown)
         return Refuse("Unknown switch \"%s\".", strToken);
@@ -193,6 +204,8 @@ bool CCommandLine::Take(const CString& strToken)
         m_bNoCancel = true;
     else if (Is("ALLUSERS"))
         m_bAllUsers = true;
+    else if (Is("UNINSTALL"))
+        m_bUninstall = true;
     else if (Is("?") || Is("HELP"))
         m_bHelp = true;
     return true;
@@ -211,15 +224,18 @@ LPCSTR CCommandLine::HelpText()
            "    a folder\\: a new VORMELSetup-*.log there)\n"
            "/NOCANCEL: no Cancel in the progress window\n"
            "/ALLUSERS: the folder for every user of the PC\n"
+           "/UNINSTALL /DIR=\"folder\": removes the database installed\n"
+           "    there (with /ALLUSERS when installed for every user)\n"
            "/SP-, /SUPPRESSMSGBOXES, /NORESTART, /LANG=x and Inno\n"
            "    Setup's other common switches: accepted, ignored\n"
            "\n"
            "Exit codes:\n"
-           "0 installed\n"
+           "0 installed (removed)\n"
            "1602 cancelled\n"
            "1603 failed (the log says why)\n"
            "32 a file is in use: try again later\n"
            "112 not enough free space\n"
+           "1605 nothing of ours is installed there\n"
            "1612 the media cannot be read\n"
            "1618 a launcher of this media is already running\n"
            "1622 the log file cannot be written\n"

@@ -8,8 +8,8 @@
 #include "dbinstall/ExitCode.h"
 #include "platform/String.h"
 
-// "installed", "cancelled", ... for the log's last line.
-LPCSTR ExitCodeMeaning(int nExitCode);
+// "installed", "cancelled", ... for the log's last line; "removed" for 0 after bRemoval.
+LPCSTR ExitCodeMeaning(int nExitCode, bool bRemoval = false);
 
 class CCommandLine
 {
@@ -41,6 +41,11 @@ public:
     bool CanCancel() const { return !m_bNoCancel; }
     bool ForAllUsers() const { return m_bAllUsers; }
     bool WantsHelp() const { return m_bHelp; }
+    // /UNINSTALL: remove the installation in GetDir() instead of installing.
+    bool IsUninstall() const { return m_bUninstall; }
+    // The removal's own copy of the launcher, started by the uninstaller with what it needs
+    // of it (/UNINSTALLCOPY=, never typed by anyone): "" in the uninstaller itself.
+    const CString& GetUninstallerLink() const { return m_strUninstallerLink; }
     const CString& GetError() const { return m_strError; }
     // The switches accepted that change nothing here (" /SP- /NORESTART"), for the log.
     const CString& GetIgnored() const { return m_strIgnored; }
@@ -62,6 +67,8 @@ private:
     bool m_bNoCancel = false;
     bool m_bAllUsers = false;
     bool m_bHelp = false;
+    bool m_bUninstall = false;
+    CString m_strUninstallerLink;
     CString m_strError;
     CString m_strIgnored;
 };

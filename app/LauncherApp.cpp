@@ -2,7 +2,10 @@
 
 #include "app/LauncherDir.h"
 #include "app/LauncherInstance.h"
+#include "app/UninstallerCopy.h"
 #include "dbinstall/ActiveSetup.h"
+#include "dbinstall/DatabaseInstall.h"
+#include "dbinstall/DatabaseRemoval.h"
 #include "dbinstall/InstallDatabase.h"
 #include "dbinstall/UnattendedInstall.h"
 #include "launcher/LauncherDlg.h"
@@ -72,6 +75,12 @@ int CLauncherApp::RunWithSwitches(LPCSTR pszArguments)
         AfxMessageBox(CCommandLine::HelpText(), MB_OK | MB_ICONINFORMATION);
         return exitInstalled;
     }
+    // The uninstaller removes through a copy of itself, which logs; where no copy can be
+    // started it removes by itself and stays.
+    int nCopyExit = 0;
+    if (bValid && m_commandLine.IsUninstall() && m_commandLine.GetUninstallerLink().IsEmpty()
+        && RunRemovalFromCopy(pszArguments, nCopyExit))
+        return nCopyExit;
     if (m_commandLine.WantsLog() && !OpenLog(m_commandLine.GetLogFile()))
     {
         CString strWhy = "Cannot write the log file \"" + m_commandLine.GetLogFile() + "\"";
@@ -92,13 +101,16 @@ int CLauncherApp::RunWithSwitches(LPCSTR pszArguments)
     WriteLogHeader();
     int nExitCode = RunLogged(bValid);
     WriteExitCode(nExitCode);
+    m_uninstaller.ReportExitCode(nExitCode);
+    if (m_removal.bAllGone)
+        m_uninstaller.DeleteUninstaller(MakeDestinationRoot(m_commandLine.GetDir()), m_removal.bRootMade);
     return nExitCode;
 }
 
 void CLauncherApp::WriteExitCode(int nExitCode)
 {
     CString strLine;
-    strLine.Format("Exit code %d (%s)", nExitCode, ExitCodeMeaning(nExitCode));
+    strLine.Format("Exit code %d (%s)", nExitCode, ExitCodeMeaning(nExitCode, m_commandLine.IsUninstall()));
     m_log.Write(strLine);
 }
 
@@ -121,6 +133,8 @@ int CLauncherApp::RunLogged(bool bValid)
             AfxMessageBox(m_commandLine.GetError() + "\n\n" + CCommandLine::HelpText(), MB_OK | MB_ICONERROR);
         return exitBadCommandLine;
     }
+    if (m_commandLine.IsUninstall())
+        return RunRemoval();
     // A silent run leaves a running launcher of the media as it is: it may be mid-copy.
     CLauncherInstance instance;
     if (!instance.Claim(m_strLauncherDir, !bSilent))
@@ -141,6 +155,32 @@ int CLauncherApp::RunLogged(bool bValid)
     m_pMainWnd = &dlg;
     dlg.DoModal();
     return exitInstalled;
+}
+
+int CLauncherApp::RunRemoval()
+{
+    if (!m_commandLine.GetUninstallerLink().IsEmpty() && !m_uninstaller.Take(m_commandLine.GetUninstallerLink()))
+    {
+        m_log.Write("The removal's copy was started with a value it cannot read: " + m_commandLine.GetUninstallerLink());
+        return exitBadCommandLine;
+    }
+    CString strRoot = MakeDestinationRoot(m_commandLine.GetDir());
+    // One removal of an installation at a time: the second would find files half gone.
+    CLauncherInstance instance;
+    if (!instance.Claim(strRoot, false))
+    {
+        m_log.Write("A removal of this installation is already running.");
+        return exitAlreadyRunning;
+    }
+    RunWindow window = m_commandLine.GetMode() == CCommandLine::modeVerySilent ? runWindowNone
+        : m_commandLine.CanCancel()                                              ? runWindowWithCancel
+                                                                                 : runWindowNoCancel;
+    RemovalRequest request = { strRoot, m_commandLine.ForAllUsers() || IsLocalSystem(), !m_commandLine.IsSilent(),
+                               window };
+    int nExitCode = RemoveDatabase(request, m_log, m_removal);
+    if (m_removal.bAllGone && m_uninstaller.IsUninstaller())
+        m_log.Write("The uninstaller \"" + m_uninstaller.GetUninstallerPath() + "\" is deleted when it has ended.");
+    return nExitCode;
 }
 
 LauncherSettings CLauncherApp::Settings()

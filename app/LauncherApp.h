@@ -2,6 +2,8 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/UninstallerCopy.h"
+#include "dbinstall/DatabaseRemoval.h"
 #include "launcher/LauncherDlg.h"
 #include "platform/LogFile.h"
 #include "platform/WinApp.h"
@@ -31,10 +33,14 @@ private:
     // A start with arguments; returns the exit code.
     int RunWithSwitches(LPCSTR pszArguments);
     int RunLogged(bool bValid);
+    // /UNINSTALL: the removal of the installation in /DIR; returns the exit code.
+    int RunRemoval();
     // The named log, or a new one in %TEMP% when strFile is "".
     bool OpenLog(const CString& strFile);
     void WriteExitCode(int nExitCode);
     void WriteLogHeader();
 
     int m_nExitCode = 0;
+    CUninstallerLink m_uninstaller;   // in the removal's copy: the uninstaller that started it
+    RemovalResult m_removal;
 };

@@ -91,7 +91,25 @@ LONG CheckActiveSetupWritable()
     return lResult;
 }
 
+CString ActiveSetupRemovalStubPath(const CString& strRoot)
+{
+    char szSystem[MAX_PATH] = "";
+    UINT cch = ::GetSystemDirectoryA(szSystem, MAX_PATH);
+    CString strSystem = cch > 0 && cch < MAX_PATH ? szSystem : "C:\\Windows\\System32";
+    CString strReg = strSystem + "\\reg.exe";
+    // reg.exe query prints "    reriPath    REG_SZ    <folder>": the folder is all after the
+    // second field. cmd.exe takes no backslash before a quote as an escape.
+    return strSystem + "\\cmd.exe /d /c for /f \"tokens=2,*\" %a in ('" + strReg
+        + " query \"HKCU\\" DATABASE_PATH_KEY "\" /v " DATABASE_PATH_VALUE "') do if /i \"%b\"==\"" + strRoot + "\" "
+        + strReg + " delete \"HKCU\\" DATABASE_PATH_KEY "\" /v " DATABASE_PATH_VALUE " /f";
+}
+
 LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion)
+{
+    return RegisterActiveSetupStub(ActiveSetupStubPath(strRoot), REG_EXPAND_SZ, strVersion);
+}
+
+LONG RegisterActiveSetupStub(const CString& strStub, DWORD dwStubType, CString& strVersion)
 {
     HKEY hKey = nullptr;
     LONG lResult = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, ACTIVE_SETUP_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -109,7 +127,6 @@ LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion)
     SYSTEMTIME stNow;
     ::GetSystemTime(&stNow);
     strVersion = NextActiveSetupVersion(szOld, stNow);
-    CString strStub = ActiveSetupStubPath(strRoot);
     const char szName[] = "VORMEL terrain and land-use database";
     DWORD dwInstalled = 1;
     auto SetText = [&](LPCSTR pszName, LPCSTR pszText, DWORD dwTextType) {
@@ -121,7 +138,7 @@ LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion)
         lResult = ::RegSetValueExA(hKey, "IsInstalled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwInstalled),
                                    sizeof(dwInstalled));
     if (lResult == ERROR_SUCCESS)
-        lResult = SetText("StubPath", strStub, REG_EXPAND_SZ);
+        lResult = SetText("StubPath", strStub, dwStubType);
     if (lResult == ERROR_SUCCESS)
         lResult = SetText("Version", strVersion, REG_SZ);
     ::RegCloseKey(hKey);

@@ -20,6 +20,12 @@ bool IsLocalSystem();
 // closing quote as an escaped quote, so every trailing backslash of the root is doubled.
 CString ActiveSetupStubPath(const CString& strRoot);
 
+// The command that deletes the user's own "reriPath" where it names strRoot and leaves one
+// that names another folder: reg.exe cannot compare, so cmd.exe reads the value through
+// reg.exe and compares it. Both by the full path of this system's folder (the text is
+// kept as REG_SZ: cmd.exe would read a %name% of its own in the expanded form).
+CString ActiveSetupRemovalStubPath(const CString& strRoot);
+
 // The Version that follows pszOld ("a,b,c,d"; "" when there is none): the larger of the
 // clock's "yyMM,ddHH,mmss,0" (UTC) and pszOld with its last part one higher. It grows
 // across removals (which delete the key) and a clock set back alike.
@@ -32,3 +38,5 @@ LONG CheckActiveSetupWritable();
 // Writes the component (name, IsInstalled 1, the Version that follows the one there, the
 // StubPath for strRoot). 0, or the registry's error.
 LONG RegisterActiveSetup(const CString& strRoot, CString& strVersion);
+// The same with a StubPath of the caller's, of the given type (REG_SZ or REG_EXPAND_SZ).
+LONG RegisterActiveSetupStub(const CString& strStub, DWORD dwStubType, CString& strVersion);

@@ -10,6 +10,7 @@ enum LauncherExitCode
     exitDiskFull = 112,
     exitCancelled = 1602,
     exitFailed = 1603,
+    exitNotInstalled = 1605,   // a removal where nothing of ours is installed
     exitMediaUnreadable = 1612,
     exitAlreadyRunning = 1618,
     exitLogUnwritable = 1622,

@@ -66,6 +66,43 @@ DWORD ReadInstallRecord(const CString& strRoot, CInstallRecord& record, CString&
     return dwResult;
 }
 
+DWORD WriteInstallRecord(const CString& strRoot, const CInstallRecord& record)
+{
+    DWORD dwResult = ERROR_SUCCESS;
+    CString strTemp;
+    CString strText = record.Format();
+    // Only a name of our own making is written: one that a user made first (the folder
+    // may be theirs to write) is passed by for the next.
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    for (unsigned n = 0; n < 100 && hFile == INVALID_HANDLE_VALUE; ++n)
+    {
+        strTemp.Format("%s%s.%lu-%u.tmp", static_cast<LPCSTR>(strRoot), INSTALL_RECORD_NAME,
+                       static_cast<unsigned long>(::GetCurrentProcessId()), n);
+        hFile = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS
+            && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    DWORD cbWritten = 0;
+    if (hFile == INVALID_HANDLE_VALUE)
+        dwResult = ::GetLastError();
+    else
+    {
+        if (!::WriteFile(hFile, static_cast<LPCSTR>(strText), static_cast<DWORD>(strText.GetLength()), &cbWritten,
+                         nullptr) || !::FlushFileBuffers(hFile))
+            dwResult = ::GetLastError();
+        ::CloseHandle(hFile);
+        if (dwResult == ERROR_SUCCESS
+            && !::MoveFileExA(strTemp, strRoot + INSTALL_RECORD_NAME,
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            dwResult = ::GetLastError();
+        if (dwResult != ERROR_SUCCESS)
+            ::DeleteFileA(strTemp);
+    }
+    return dwResult;
+}
+
 void CInstallRecorder::Prepare(const CString& strLauncherDir, const CString& strRoot, const CString& strEdition,
                                CLogFile& log)
 {
@@ -173,40 +210,8 @@ DWORD CInstallRecorder::Commit(CLogFile& log)
         if (dwResult == ERROR_SUCCESS && !IsRecordablePath(item.strPath))
             dwResult = ERROR_INVALID_NAME;
     }
-    CString strTemp;
-    CString strText = m_record.Format();
     if (dwResult == ERROR_SUCCESS)
-    {
-        // Only a name of our own making is written: one that a user made first (the folder
-        // may be theirs to write) is passed by for the next.
-        HANDLE hFile = INVALID_HANDLE_VALUE;
-        for (unsigned n = 0; n < 100 && hFile == INVALID_HANDLE_VALUE; ++n)
-        {
-            strTemp.Format("%s%s.%lu-%u.tmp", static_cast<LPCSTR>(m_strRoot), INSTALL_RECORD_NAME,
-                           static_cast<unsigned long>(::GetCurrentProcessId()), n);
-            hFile = ::CreateFileA(strTemp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-            if (hFile == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS
-                && ::GetLastError() != ERROR_ALREADY_EXISTS)
-                break;
-        }
-        DWORD cbWritten = 0;
-        if (hFile == INVALID_HANDLE_VALUE)
-            dwResult = ::GetLastError();
-        else
-        {
-            if (!::WriteFile(hFile, static_cast<LPCSTR>(strText), static_cast<DWORD>(strText.GetLength()), &cbWritten,
-                             nullptr) || !::FlushFileBuffers(hFile))
-                dwResult = ::GetLastError();
-            ::CloseHandle(hFile);
-            if (dwResult == ERROR_SUCCESS
-                && !::MoveFileExA(strTemp, m_strRoot + INSTALL_RECORD_NAME,
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                dwResult = ::GetLastError();
-            if (dwResult != ERROR_SUCCESS)
-                ::DeleteFileA(strTemp);
-        }
-    }
+        dwResult = WriteInstallRecord(m_strRoot, m_record);
     CString strLine;
     if (dwResult == ERROR_SUCCESS)
         strLine.Format("Wrote the install record \"%s%s\": %d files and folders.", static_cast<LPCSTR>(m_strRoot),

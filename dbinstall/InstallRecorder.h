@@ -35,3 +35,7 @@ private:
 // Reads the record in the root. 0 with the record; ERROR_FILE_NOT_FOUND when there is none;
 // ERROR_INVALID_DATA with the reason in strWhy when it is damaged; or the error of the read.
 DWORD ReadInstallRecord(const CString& strRoot, CInstallRecord& record, CString& strWhy);
+
+// Writes the record into the root whole or not at all: a temporary file of our own naming,
+// then takes the record's name. 0 or the system's error.
+DWORD WriteInstallRecord(const CString& strRoot, const CInstallRecord& record);

@@ -13,12 +13,12 @@ int Depth(const CString& strPath)
     return nDepth;
 }
 
+}  // namespace
+
 bool IsGone(DWORD dwError)
 {
     return dwError == ERROR_SUCCESS || dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
 }
-
-}  // namespace
 
 CString RecordedPathText(const CString& strPath)
 {
@@ -41,17 +41,13 @@ DWORD RemoveRecordedItems(const CString& strRoot, const CInstallRecord& record, 
         log.Write(strLine);
         return dwFirst;
     }
-    int nDeepest = 0;
     WCHAR szPath[MAX_PATH];
     for (const CRecordedItem& item : record.m_items)
     {
         if (pExcept != nullptr && pExcept->Find(item.strPath) >= 0)
             continue;
         if (item.bFolder)
-        {
-            nDeepest = Depth(item.strPath) > nDeepest ? Depth(item.strPath) : nDeepest;
             continue;
-        }
         DWORD dwError = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, item.strPath, -1, szPath, MAX_PATH) == 0
             ? ERROR_INVALID_NAME
             : root.DeleteBelow(szPath);
@@ -69,6 +65,18 @@ DWORD RemoveRecordedItems(const CString& strRoot, const CInstallRecord& record, 
         log.Write(strLine);
         dwFirst = dwFirst == ERROR_SUCCESS ? dwError : dwFirst;
     }
+    counts.nFoldersRemoved += RemoveRecordedFolders(root, record, pExcept, nullptr);
+    return dwFirst;
+}
+
+int RemoveRecordedFolders(const CHeldFolder& root, const CInstallRecord& record, const CInstallRecord* pExcept,
+                          CInstallRecord* pStayed)
+{
+    int nDeepest = 0;
+    for (const CRecordedItem& item : record.m_items)
+        nDeepest = item.bFolder && Depth(item.strPath) > nDeepest ? Depth(item.strPath) : nDeepest;
+    int nRemoved = 0;
+    WCHAR szPath[MAX_PATH];
     for (int nDepth = nDeepest; nDepth >= 0; --nDepth)
     {
         for (const CRecordedItem& item : record.m_items)
@@ -76,8 +84,11 @@ DWORD RemoveRecordedItems(const CString& strRoot, const CInstallRecord& record, 
             if (!item.bFolder || Depth(item.strPath) != nDepth || (pExcept != nullptr && pExcept->Find(item.strPath) >= 0)
                 || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, item.strPath, -1, szPath, MAX_PATH) == 0)
                 continue;
-            counts.nFoldersRemoved += IsGone(root.DeleteBelow(szPath)) ? 1 : 0;
+            bool bGone = IsGone(root.DeleteBelow(szPath));
+            nRemoved += bGone ? 1 : 0;
+            if (!bGone && pStayed != nullptr)
+                pStayed->Add(item.strPath, 0, true);
         }
     }
-    return dwFirst;
+    return nRemoved;
 }

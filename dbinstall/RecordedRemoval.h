@@ -9,6 +9,8 @@
 #include "dbinstall/InstallRecord.h"
 #include "platform/LogFile.h"
 
+class CHeldFolder;
+
 struct CRemovalCounts
 {
     int nFilesRemoved = 0;
@@ -23,5 +25,14 @@ struct CRemovalCounts
 DWORD RemoveRecordedItems(const CString& strRoot, const CInstallRecord& record, const CInstallRecord* pExcept,
                           CLogFile& log, CRemovalCounts& counts);
 
+// Whether a deletion's result means the file or folder is not there any more.
+bool IsGone(DWORD dwError);
+
 // A recorded path (UTF-8) as the system's code page shows it, for the log and boxes.
 CString RecordedPathText(const CString& strPath);
+
+// Deletes, through the held root, each recorded folder that pExcept does not name and that
+// is empty, deepest first; adds those that still stand to pStayed (when given). The count
+// of folders gone.
+int RemoveRecordedFolders(const CHeldFolder& root, const CInstallRecord& record, const CInstallRecord* pExcept,
+                          CInstallRecord* pStayed);

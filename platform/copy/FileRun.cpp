@@ -87,6 +87,8 @@ DWORD CFileRun::Recover(DWORD dwError, const CString& strText, unsigned nAnswere
         return 0;
     if (recovery == recoverFail)
         return Fail(dwError, "%s", strText);
+    if (recovery == recoverSkip)
+        return dwError;
     if (!HasFailed())
         RequestCancel();
     return ERROR_CANCELLED;

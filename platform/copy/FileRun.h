@@ -57,6 +57,7 @@ public:
         recoverFail,     // stop, with the error
         recoverRetry,    // try the step again
         recoverCancel,   // stop as a cancel does
+        recoverSkip,     // leave this item as it is and go on with the others
     };
 
     // Decides what an error that trying again may mend comes to; called on a worker
@@ -159,7 +160,7 @@ protected:
     DWORD Fail(DWORD dwError, const char* pszFormat, const CString& strPath1,
                const CString& strPath2 = CString());
     // After an error that trying again may mend: 0 to try again, ERROR_CANCELLED to stop,
-    // or the error, recorded as Fail does. nAnswered: GetAnswers() when the failed step
+    // or the error, recorded as Fail does (not recorded after recoverSkip: HasFailed tells). nAnswered: GetAnswers() when the failed step
     // began; a question answered since then answers this error too.
     DWORD Recover(DWORD dwError, const CString& strText, unsigned nAnswered);
     unsigned GetAnswers() const { return m_nAnswers.load(); }

@@ -19,6 +19,8 @@ std::string Outcome(const char* pszArguments)
         outcome += line.GetLogFile().IsEmpty() ? "temp" : static_cast<LPCSTR>(line.GetLogFile());
     outcome += line.CanCancel() ? "|" : "|nocancel";
     outcome += line.ForAllUsers() ? " allusers" : "";
+    outcome += line.IsUninstall() ? " uninstall" : "";
+    outcome += line.GetUninstallerLink().IsEmpty() ? "" : " from " + std::string(static_cast<LPCSTR>(line.GetUninstallerLink()));
     return outcome + (line.WantsHelp() ? " help" : "") + static_cast<LPCSTR>(line.GetIgnored());
 }
 
@@ -65,6 +67,12 @@ TEST(CommandLineTest, SwitchesGiveTheModeFolderAndLogOrAreRefused)
         { "/LOG=\"\"", "1639 box" },
         { "/DIR", "1639 box" },
         { "\"\"", "1639 box" },
+        { "/UNINSTALL /DIR=\"D:\\x y\\\" /ALLUSERS", "interactive|D:\\x y|| allusers uninstall" },
+        { "/uninstall /DIR=D:\\x /VERYSILENT /UNINSTALLCOPY=\"12,34,C:\\a b\\u.exe\"",
+          "verysilent|D:\\x|temp| uninstall from 12,34,C:\\a b\\u.exe" },
+        { "/UNINSTALL", "1639 box" },                    // the folder is what says which installation
+        { "/UNINSTALL /DIR=x", "1639 box" },
+        { "/VERYSILENT /DIR=D:\\x /UNINSTALLCOPY=1,2,u.exe", "1639" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.outcome, Outcome(c.line)) << c.line;
