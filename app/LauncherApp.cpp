@@ -2,7 +2,7 @@
 
 #include "app/LauncherDir.h"
 #include "app/LauncherInstance.h"
-#include "app/UninstallerCopy.h"
+#include "app/TempUninstaller.h"
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/DatabaseRemoval.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/UninstallerCopy.h"
+#include "app/TempUninstaller.h"
 #include "dbinstall/DatabaseRemoval.h"
 #include "launcher/LauncherDlg.h"
 #include "platform/LogFile.h"

@@ -1,4 +1,4 @@
-#include "app/UninstallerCopy.h"
+#include "app/TempUninstaller.h"
 
 #include "dbinstall/UninstallEntry.h"
 #include "platform/copy/FileRun.h"
