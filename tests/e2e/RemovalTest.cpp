@@ -45,24 +45,10 @@ DWORD RunCommand(std::string line, DWORD timeoutMs = 90000)
     return dwCode;
 }
 
-// What the installation leaves for its removal: the uninstaller (the launcher's copy) in the
-// root, or for every user in a BRANTIK folder of its own, and the entry naming it. Returns
-// the entry's UninstallString, or with bQuiet its QuietUninstallString.
-std::string PlaceUninstaller(const std::string& exe, const std::string& root, const std::string& brantik,
-                             bool bAllUsers, bool bQuiet)
+// The path in a command line's leading quotes.
+std::string QuotedProgram(const std::string& line)
 {
-    std::string folder = bAllUsers ? brantik + "BRANTIK\\VORMEL database\\" : root + "\\";
-    MakeDirs(folder);
-    ::CopyFileA(exe.c_str(), (folder + "VORMELUninstall.exe").c_str(), FALSE);
-    std::string line = "\"" + folder + "VORMELUninstall.exe\" /UNINSTALL /DIR=\"" + root + "\""
-        + (bAllUsers ? " /ALLUSERS" : "");
-    HKEY hRoot = bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    ::SHSetValueA(hRoot, kEntry, "UninstallString", REG_SZ, line.c_str(), static_cast<DWORD>(line.size() + 1));
-    line += " /VERYSILENT";
-    ::SHSetValueA(hRoot, kEntry, "QuietUninstallString", REG_SZ, line.c_str(), static_cast<DWORD>(line.size() + 1));
-    std::string location = root + "\\";
-    ::SHSetValueA(hRoot, kEntry, "InstallLocation", REG_SZ, location.c_str(), static_cast<DWORD>(location.size() + 1));
-    return Value(hRoot, kEntry, bQuiet ? "QuietUninstallString" : "UninstallString");
+    return line.size() > 1 && line[0] == '"' ? line.substr(1, line.find('"', 1) - 1) : std::string();
 }
 
 enum Kind { Quiet, AllUsers, NotInstalled, Held, OtherEntry, AskYes, AskNo, BadRecord };
@@ -109,9 +95,15 @@ void RunRemoval(const RemovalCase& c)
     std::string away = dist.tree.Path() + "away";
     std::string media = dist.folder.substr(0, dist.folder.size() - 1);
     ASSERT_TRUE(::MoveFileA(media.c_str(), away.c_str()));
-    std::string exe = away + "\\VORMELSetup.exe";
-    std::string line = PlaceUninstaller(exe, root, dest.Path(), bAllUsers, c.kind != AskYes && c.kind != AskNo)
-        + " /LOG=\"" + log + "\"";
+    // The entry's own string, as the installation wrote it; where nothing is installed, the
+    // media's launcher asked to remove from the folder.
+    HKEY hRoot = bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    std::string line = c.kind == NotInstalled ? "\"" + away + "\\VORMELSetup.exe\" /UNINSTALL /VERYSILENT /DIR=\"" + root + "\""
+        : Value(hRoot, kEntry, c.kind != AskYes && c.kind != AskNo ? "QuietUninstallString" : "UninstallString");
+    line += " /LOG=\"" + log + "\"";
+    const std::string uninstaller = QuotedProgram(line);
+    const std::string uninstallerFolder = uninstaller.substr(0, uninstaller.rfind('\\'));
+    EXPECT_EQ(bAllUsers, uninstallerFolder.find("\\BRANTIK\\VORMEL database") != std::string::npos) << line;
     if (bAllUsers)
         ::SHSetValueA(HKEY_CURRENT_USER, kPathKey, "reriPath", REG_SZ, "C:\\other\\", 11);
     if (c.kind == OtherEntry)
@@ -119,8 +111,6 @@ void RunRemoval(const RemovalCase& c)
     if (c.kind == BadRecord)  // a user's edit: nothing is removed on its word
         dest.Write(root.substr(dest.Path().size()) + "\\VORMELInstallRecord.txt",
                    "VORMEL installation record 1\r\nedition\t1\r\nroot\tmade\r\nfile\t1\tterrain\\..\\..\\x\r\nend\t1\r\n");
-    std::string uninstaller = bAllUsers ? dest.Path() + "BRANTIK\\VORMEL database\\VORMELUninstall.exe"
-                                        : root + "\\VORMELUninstall.exe";
     std::map<std::string, std::string> before = Snapshot(dest.Path());
     HANDLE hHeld = c.kind != Held ? INVALID_HANDLE_VALUE
         : ::CreateFileA((root + "\\terrain\\5339\\G04-d-5339.csv").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -153,7 +143,6 @@ void RunRemoval(const RemovalCase& c)
     std::string text = ReadBytes(log);
     EXPECT_NE(std::string::npos, text.find("  Exit code " + std::to_string(c.dwCode) + " (")) << text;
 
-    HKEY hRoot = bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     bool bRemoved = c.dwCode == 0;
     if (c.kind == Held)
     {
@@ -183,6 +172,9 @@ void RunRemoval(const RemovalCase& c)
         }
         EXPECT_TRUE(WaitUntil([&] { left["removal.log"] = ReadBytes(log); return Snapshot(dest.Path()) == left; }, 60000))
             << [&] { std::string keys; for (const auto& e : Snapshot(dest.Path())) keys += e.first + " "; return keys; }();
+        // For every user the uninstaller's own folders go with it.
+        EXPECT_TRUE(!bAllUsers || WaitUntil([&] {
+            return !::PathFileExistsA(uninstallerFolder.substr(0, uninstallerFolder.rfind('\\')).c_str()); }, 60000));
         EXPECT_EQ(c.kind == OtherEntry ? "C:\\other\\" : "<none>", Value(hRoot, kEntry, "InstallLocation"));
         EXPECT_EQ(bAllUsers ? "C:\\other\\" : "<none>", Value(HKEY_CURRENT_USER, kPathKey, "reriPath"));
     }
@@ -191,7 +183,7 @@ void RunRemoval(const RemovalCase& c)
         std::map<std::string, std::string> now = Snapshot(dest.Path());
         now.erase("removal.log");
         EXPECT_EQ(before, now) << "touched though nothing was to be removed";
-        EXPECT_EQ(root + "\\", Value(hRoot, kEntry, "InstallLocation"));
+        EXPECT_EQ(c.kind == NotInstalled ? "<none>" : root + "\\", Value(hRoot, kEntry, "InstallLocation"));
         EXPECT_TRUE(c.kind != BadRecord || text.find("(line 4 names a path outside") != std::string::npos) << text;
     }
     if (bAllUsers)
