@@ -11,6 +11,9 @@
 
 #include <shlwapi.h>
 
+#include <cstdlib>
+#include <vector>
+
 using namespace support;
 
 namespace {
@@ -43,6 +46,19 @@ DWORD RunCommand(std::string line, DWORD timeoutMs = 90000)
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     return dwCode;
+}
+
+// An Active Setup Version, "a,b,c,d", as the numbers Windows compares.
+std::vector<int> VersionParts(const std::string& version)
+{
+    std::vector<int> parts;
+    for (size_t at = 0; at < version.size(); at = version.find(',', at) + 1)
+    {
+        parts.push_back(std::atoi(version.c_str() + at));
+        if (version.find(',', at) == std::string::npos)
+            break;
+    }
+    return parts;
 }
 
 // The path in a command line's leading quotes.
@@ -91,6 +107,7 @@ void RunRemoval(const RemovalCase& c)
         if (!bAllUsers)
             dest.Write("db\\\x92\x6E\x90\x7D\x95\x5C\\terrain\\mine.txt", "mine");
     }
+    const std::string installedVersion = Value(HKEY_LOCAL_MACHINE, kActiveSetup, "Version");
     // With the media gone, as it is when Programs and Features starts the removal.
     std::string away = dist.tree.Path() + "away";
     std::string media = dist.folder.substr(0, dist.folder.size() - 1);
@@ -199,6 +216,18 @@ void RunRemoval(const RemovalCase& c)
         }
     }
     ::MoveFileA(away.c_str(), media.c_str());
+    if (bAllUsers)
+    {
+        // Every registration raises the Version, the removal's too, so that each user's logon runs it.
+        std::string removedVersion = Value(HKEY_LOCAL_MACHINE, kActiveSetup, "Version");
+        EXPECT_EQ(0u, RunCommand("\"" + dist.exePath + "\" /VERYSILENT /ALLUSERS /DIR=\"" + root + "\""));
+        std::string againVersion = Value(HKEY_LOCAL_MACHINE, kActiveSetup, "Version");
+        EXPECT_LT(VersionParts(installedVersion), VersionParts(removedVersion)) << installedVersion << " " << removedVersion;
+        EXPECT_LT(VersionParts(removedVersion), VersionParts(againVersion)) << removedVersion << " " << againVersion;
+        ::DeleteFileA(uninstaller.c_str());
+        ::RemoveDirectoryA(uninstallerFolder.c_str());
+        ::RemoveDirectoryA(uninstallerFolder.substr(0, uninstallerFolder.rfind('\\')).c_str());
+    }
     ::SHDeleteKeyA(HKEY_CURRENT_USER, kEntry);
     ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kEntry);
     ::SHDeleteKeyA(HKEY_LOCAL_MACHINE, kActiveSetup);
