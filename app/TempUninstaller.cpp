@@ -1,6 +1,9 @@
 #include "app/TempUninstaller.h"
 
+#include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/UninstallEntry.h"
+#include "platform/Afx.h"
+#include "platform/copy/CopyPath.h"
 #include "platform/copy/FileRun.h"
 #include "platform/copy/HeldFolder.h"
 #include "platform/copy/OwnFolders.h"
@@ -16,27 +19,12 @@ const DWORD kLetGoMillis = 30000;
 
 CString SelfPath()
 {
-    char szPath[MAX_PATH] = "";
-    DWORD cch = ::GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    return cch > 0 && cch < MAX_PATH ? szPath : "";
-}
-
-// The length of the folder part of a path, its last backslash included (a double-byte
-// character whose second byte is 0x5C is no backslash); 0 when there is none.
-int FolderLength(const CString& strPath)
-{
-    int nFolder = 0;
-    for (LPCSTR p = strPath; *p != '\0'; p = ::CharNextA(p))
-    {
-        if (*p == '\\')
-            nFolder = static_cast<int>(p - static_cast<LPCSTR>(strPath)) + 1;
-    }
-    return nFolder;
+    return AfxGetModuleFileName(nullptr);
 }
 
 bool IsNamed(const CString& strPath, LPCSTR pszName)
 {
-    return ::lstrcmpiA(static_cast<LPCSTR>(strPath) + FolderLength(strPath), pszName) == 0;
+    return ::lstrcmpiA(CCopyPath::LastComponent(strPath), pszName) == 0;
 }
 
 // A new folder of our own under %TEMP%, with the copy of this exe in it.
@@ -172,11 +160,9 @@ void CUninstallerLink::DeleteUninstaller(const CString& strRoot, bool bRootMade)
     // The launcher on the media, run with /UNINSTALL, has no uninstaller of its own.
     if (!IsUninstaller() || ::WaitForSingleObject(m_hFirst, kFirstEndMillis) != WAIT_OBJECT_0)
         return;
-    CString strFolder = m_strUninstaller.Left(FolderLength(m_strUninstaller));
-    bool bRoot = ::lstrcmpiA(strFolder, strRoot) == 0;
-    CString strParent = strFolder.Left(FolderLength(strFolder.Left(strFolder.GetLength() - 1)));
-    bool bOurFolder = !bRoot && IsNamed(strFolder.Left(strFolder.GetLength() - 1), "VORMEL database")
-        && IsNamed(strParent.Left(strParent.GetLength() - 1), "BRANTIK");
+    CString strFolder = CCopyPath::ParentOf(m_strUninstaller), strParent = CCopyPath::ParentOf(strFolder);
+    bool bRoot = ::lstrcmpiA(MakeDestinationRoot(strFolder), strRoot) == 0;
+    bool bOurFolder = !bRoot && IsNamed(strFolder, "VORMEL database") && IsNamed(strParent, "BRANTIK");
     bool bFolderGoes = bRoot ? bRootMade : bOurFolder;
     CHeldFolder folder, parent;
     if (WhenLetGo([&] { folder.Close(); return folder.Open(strFolder, bRoot, bFolderGoes); }) == ERROR_SUCCESS
@@ -187,5 +173,5 @@ void CUninstallerLink::DeleteUninstaller(const CString& strRoot, bool bRootMade)
     // Possible only for an account that may change what Windows does at a restart.
     CString strSelf = SelfPath();
     if (::MoveFileExA(strSelf, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-        ::MoveFileExA(strSelf.Left(FolderLength(strSelf) - 1), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        ::MoveFileExA(CCopyPath::ParentOf(strSelf), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

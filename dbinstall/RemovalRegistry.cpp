@@ -3,6 +3,7 @@
 #include "dbinstall/ActiveSetup.h"
 #include "dbinstall/DatabaseInstall.h"
 #include "dbinstall/UninstallEntry.h"
+#include "dbinstall/UninstallRegistration.h"
 #include "platform/SystemError.h"
 
 // Windows XP's headers may lack it; 32-bit Windows ignores it.
@@ -36,8 +37,8 @@ bool RemoveUninstallEntry(const CString& strRoot, bool bAllUsers, bool& bOtherEn
     bOtherEntry = false;
     HKEY hRoot = bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     CString strKey = CString(bAllUsers ? "HKEY_LOCAL_MACHINE\\" : "HKEY_CURRENT_USER\\") + UNINSTALL_ENTRY_KEY;
-    HKEY hKey = nullptr;
-    LONG lResult = ::RegOpenKeyExA(hRoot, UNINSTALL_ENTRY_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &hKey);
+    CString strLocation;
+    LONG lResult = ReadUninstallLocation(bAllUsers, strLocation);
     if (lResult == ERROR_FILE_NOT_FOUND)
     {
         log.Write("There is no entry in Programs and Features (" + strKey + ").");
@@ -48,8 +49,6 @@ bool RemoveUninstallEntry(const CString& strRoot, bool bAllUsers, bool& bOtherEn
         log.Write(SystemErrorLine("Cannot read " + strKey, static_cast<DWORD>(lResult)));
         return false;
     }
-    CString strLocation = ReadText(hKey, "InstallLocation");
-    ::RegCloseKey(hKey);
     if (!NamesRoot(strLocation, strRoot))
     {
         bOtherEntry = true;

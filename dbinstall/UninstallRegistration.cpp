@@ -2,7 +2,9 @@
 
 #include "dbinstall/UninstallEntry.h"
 #include "dbinstall/UninstallerCopy.h"
+#include "platform/Afx.h"
 #include "platform/SystemError.h"
+#include "platform/copy/CopyPath.h"
 
 // Windows XP's headers may lack it; 32-bit Windows ignores it.
 #ifndef KEY_WOW64_64KEY
@@ -18,15 +20,7 @@ const char kPublisher[] = "BRANTIK";
 // module path of a share can take) and the name it runs under.
 CString LauncherExe(const CString& strLauncherDir)
 {
-    char szModule[MAX_PATH] = "";
-    DWORD cch = ::GetModuleFileNameA(nullptr, szModule, sizeof(szModule));
-    LPCSTR pszName = szModule;
-    for (LPCSTR p = szModule; cch != 0 && cch < sizeof(szModule) && *p != '\0'; p = ::CharNextA(p))
-    {
-        if (*p == '\\' || *p == '/')
-            pszName = p + 1;
-    }
-    return strLauncherDir + pszName;
+    return strLauncherDir + CCopyPath::LastComponent(AfxGetModuleFileName(nullptr));
 }
 
 CString RootWithoutBackslash(const CString& strRoot)
@@ -44,22 +38,6 @@ DWORD EstimatedKilobytes(const CInstallRecord& record)
 CString EntryKeyName(bool bAllUsers)
 {
     return bAllUsers ? "HKEY_LOCAL_MACHINE\\" UNINSTALL_ENTRY_KEY " (64-bit view)" : "HKEY_CURRENT_USER\\" UNINSTALL_ENTRY_KEY;
-}
-
-// The InstallLocation of the entry there before this installation; "" when there is none.
-CString EarlierLocation(HKEY hRoot, REGSAM view)
-{
-    HKEY hKey = nullptr;
-    char szLocation[MAX_PATH * 2] = "";
-    DWORD cb = sizeof(szLocation) - 1, dwType = 0;
-    if (::RegOpenKeyExA(hRoot, UNINSTALL_ENTRY_KEY, 0, KEY_QUERY_VALUE | view, &hKey) != ERROR_SUCCESS)
-        return CString();
-    if (::RegQueryValueExA(hKey, "InstallLocation", nullptr, &dwType, reinterpret_cast<BYTE*>(szLocation), &cb)
-            != ERROR_SUCCESS || dwType != REG_SZ)
-        cb = 0;
-    szLocation[cb] = '\0';
-    ::RegCloseKey(hKey);
-    return szLocation;
 }
 
 // Writes every value; DisplayName and DisplayVersion last, so that an entry cut short
@@ -112,6 +90,26 @@ LONG WriteEntry(HKEY hRoot, REGSAM view, const CString& strRoot, const CString& 
 
 }  // namespace
 
+LONG ReadUninstallLocation(bool bAllUsers, CString& strLocation)
+{
+    strLocation.Empty();
+    HKEY hKey = nullptr;
+    LONG lResult = ::RegOpenKeyExA(bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, UNINSTALL_ENTRY_KEY, 0,
+                                   KEY_QUERY_VALUE | (bAllUsers ? KEY_WOW64_64KEY : 0), &hKey);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    char szLocation[MAX_PATH * 2] = "";
+    DWORD cb = sizeof(szLocation) - 1, dwType = 0;
+    if (::RegQueryValueExA(hKey, "InstallLocation", nullptr, &dwType, reinterpret_cast<BYTE*>(szLocation), &cb)
+            == ERROR_SUCCESS && dwType == REG_SZ)
+    {
+        szLocation[cb] = '\0';
+        strLocation = szLocation;
+    }
+    ::RegCloseKey(hKey);
+    return ERROR_SUCCESS;
+}
+
 CString UninstallCommand(const CString& strUninstaller, const CString& strRoot, bool bAllUsers)
 {
     return "\"" + strUninstaller + "\" " UNINSTALL_SWITCH " /DIR=\"" + RootWithoutBackslash(strRoot) + "\""
@@ -133,7 +131,8 @@ bool RegisterUninstall(const CString& strLauncherDir, const CString& strRoot, bo
 
     HKEY hRoot = bAllUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     REGSAM view = bAllUsers ? KEY_WOW64_64KEY : 0;
-    CString strEarlier = EarlierLocation(hRoot, view);
+    CString strEarlier;
+    ReadUninstallLocation(bAllUsers, strEarlier);
     if (!strEarlier.IsEmpty() && ::lstrcmpiA(strEarlier, strRoot) != 0)
     {
         DWORD dwAttributes = ::GetFileAttributesA(RootWithoutBackslash(strEarlier));

@@ -11,6 +11,11 @@
 // trailing backslash (a drive's root keeps it: "D:\"), and /ALLUSERS for every user.
 CString UninstallCommand(const CString& strUninstaller, const CString& strRoot, bool bAllUsers);
 
+// The folder that the entry names (its InstallLocation; "" when it has none), under
+// HKEY_CURRENT_USER or with bAllUsers HKEY_LOCAL_MACHINE's 64-bit view. 0, or the error of
+// opening the entry (ERROR_FILE_NOT_FOUND: there is none).
+LONG ReadUninstallLocation(bool bAllUsers, CString& strLocation);
+
 // Places the uninstaller and writes the entry for the installation in strRoot that the
 // record describes: under HKEY_CURRENT_USER, or with bAllUsers under HKEY_LOCAL_MACHINE
 // in the 64-bit view. An entry that named another folder now names this one; the earlier

@@ -1,22 +1,19 @@
 #include "dbinstall/UninstallerCopy.h"
 
 #include "dbinstall/UninstallEntry.h"
+#include "platform/copy/CopyErrors.h"
 #include "platform/copy/CopyTempFile.h"
 #include "platform/copy/HeldFolder.h"
 #include "platform/copy/OwnFolders.h"
 
 #include <shlobj.h>
 
+using CopyErrors::LastError;
+
 namespace {
 
 const char kCompanyFolder[] = "BRANTIK\\";
 const char kProductFolder[] = "VORMEL database\\";
-
-DWORD LastError()
-{
-    DWORD dwError = ::GetLastError();
-    return dwError != 0 ? dwError : ERROR_GEN_FAILURE;
-}
 
 // The folder without its trailing backslash, as CreateDirectory takes it.
 CString WithoutBackslash(const CString& strFolder)
